@@ -1,0 +1,107 @@
+#include "Symbols.h"
+
+#include <QGuiApplication>
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace veltrin {
+
+namespace {
+
+const QHash<QString, QString>& themeNames()
+{
+    static const QHash<QString, QString> names{
+        {QStringLiteral("arrow.clockwise"), QStringLiteral("view-refresh")},
+        {QStringLiteral("doc.text.magnifyingglass"), QStringLiteral("system-search")},
+        {QStringLiteral("doc.text"), QStringLiteral("text-x-generic")},
+        {QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning")},
+        {QStringLiteral("xmark.circle.fill"), QStringLiteral("window-close")},
+        {QStringLiteral("sun.max.fill"), QStringLiteral("weather-clear")},
+        {QStringLiteral("moon.fill"), QStringLiteral("weather-clear-night")},
+        {QStringLiteral("circle.lefthalf.filled"), QStringLiteral("display-brightness")},
+        {QStringLiteral("lock.fill"), QStringLiteral("changes-prevent")},
+        {QStringLiteral("folder.badge.questionmark"), QStringLiteral("folder")},
+        {QStringLiteral("eye.fill"), QStringLiteral("view-reveal")},
+        {QStringLiteral("clock.arrow.circlepath"), QStringLiteral("document-open-recent")},
+        {QStringLiteral("chevron.left.forwardslash.chevron.right"), QStringLiteral("text-x-script")},
+        {QStringLiteral("checkmark.shield.fill"), QStringLiteral("security-high")},
+        {QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-ok")},
+        {QStringLiteral("checkmark"), QStringLiteral("object-select")},
+        {QStringLiteral("signature"), QStringLiteral("document-edit")},
+        {QStringLiteral("questionmark.circle"), QStringLiteral("help-browser")},
+    };
+    return names;
+}
+
+void ensureTheme()
+{
+    // Offscreen and minimal desktops name no theme; Adwaita ships with the application's packages.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor")
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+}
+
+QPixmap tinted(const QPixmap& source, const QColor& tint)
+{
+    QPixmap result(source.size());
+    result.setDevicePixelRatio(source.devicePixelRatio());
+    result.fill(Qt::transparent);
+    QPainter painter(&result);
+    painter.drawPixmap(0, 0, source);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(result.rect(), tint);
+    return result;
+}
+
+// A plain drawn stand-in: a ring with the symbol's first letter.
+QPixmap drawnFallback(const QString& symbolName, int size, const QColor& tint)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(tint);
+    pen.setWidthF(qMax(1.0, size / 12.0));
+    painter.setPen(pen);
+    painter.drawEllipse(QRectF(pen.widthF(), pen.widthF(), size - 2 * pen.widthF(), size - 2 * pen.widthF()));
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(qMax(6, size / 2));
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, symbolName.left(1).toUpper());
+    return pixmap;
+}
+
+} // namespace
+
+QString Symbols::themeName(const QString& symbolName)
+{
+    return themeNames().value(symbolName);
+}
+
+QPixmap Symbols::pixmap(const QString& symbolName, int pixelSize, const QColor& tint)
+{
+    ensureTheme();
+    const QString name = themeName(symbolName);
+    if (!name.isEmpty()) {
+        for (const QString& candidate : {QString(name + QStringLiteral("-symbolic")), name}) {
+            const QIcon themed = QIcon::fromTheme(candidate);
+            if (themed.isNull())
+                continue;
+            const QPixmap source = themed.pixmap(pixelSize, pixelSize);
+            if (!source.isNull())
+                return candidate.endsWith(u"-symbolic") ? tinted(source, tint) : source;
+        }
+    }
+    return drawnFallback(symbolName, pixelSize, tint);
+}
+
+QIcon Symbols::icon(const QString& symbolName, const QColor& tint)
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(pixmap(symbolName, size, tint));
+    return icon;
+}
+
+} // namespace veltrin

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+namespace veltrin {
+
+// Symbol names (such as "arrow.clockwise") mapped onto the freedesktop icon theme, tinted
+// like text. A symbol that the theme lacks is drawn, so that no button is ever blank.
+class Symbols final {
+public:
+    static QIcon icon(const QString& symbolName, const QColor& tint);
+    static QPixmap pixmap(const QString& symbolName, int pixelSize, const QColor& tint);
+    // The theme icon name behind a symbol; empty for unknown symbols.
+    static QString themeName(const QString& symbolName);
+};
+
+} // namespace veltrin

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace veltrin::test {
+
+// Absolute path of a file below tests/fixtures.
+QString fixturePath(const QString& relativePath);
+
+// Contents of a fixture; fails the calling test when the file can't be read.
+QByteArray readFixture(const QString& relativePath);
+
+// Writes bytes to a path, creating parent folders; returns false on failure.
+bool writeFile(const QString& path, const QByteArray& bytes);
+
+} // namespace veltrin::test
