@@ -1,0 +1,44 @@
+#pragma once
+
+#include "store/SignatureFile.h"
+
+#include <QList>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+namespace veltrin {
+
+class RunningApplications;
+
+// The list state of the window: the sidebar of signatures and the editor of the selected one.
+// The selection belongs to the owner: a picked row is announced by selectedSignatureChanged(),
+// and the owner hands the selection back with setSelectedSignature().
+class SplitEditorView final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SplitEditorView(RunningApplications& runningApplications, QWidget* parent = nullptr);
+    ~SplitEditorView() override;
+    Q_DISABLE_COPY_MOVE(SplitEditorView)
+
+    void setSignatures(const QList<SignatureFile>& signatures);
+    void setSelectedSignature(const std::optional<SignatureFile>& signature);
+    std::optional<SignatureFile> selectedSignature() const { return m_selectedSignature; }
+    void setOnRescan(std::function<void()> onRescan) { m_onRescan = std::move(onRescan); }
+    void setOnSaved(std::function<void()> onSaved) { m_onSaved = std::move(onSaved); }
+
+Q_SIGNALS:
+    // The user picked a row; not emitted by setSelectedSignature().
+    void selectedSignatureChanged(const std::optional<veltrin::SignatureFile>& signature);
+
+private:
+    RunningApplications& m_runningApplications;
+    QList<SignatureFile> m_signatures;
+    std::optional<SignatureFile> m_selectedSignature;
+    std::function<void()> m_onRescan;
+    std::function<void()> m_onSaved;
+};
+
+} // namespace veltrin
