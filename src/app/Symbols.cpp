@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QHash>
+#include <QStringList>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -36,6 +37,21 @@ const QHash<QString, QString>& themeNames()
 
 void ensureTheme()
 {
+    // Without a platform theme (offscreen, bare X servers) Qt searches only its resources.
+    static const bool searchPathsSet = [] {
+        QStringList paths = QIcon::themeSearchPaths();
+        QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+        if (dataDirs.isEmpty())
+            dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+        for (const QString& dir : dataDirs.split(u':', Qt::SkipEmptyParts)) {
+            const QString icons = dir + QStringLiteral("/icons");
+            if (!paths.contains(icons))
+                paths.append(icons);
+        }
+        QIcon::setThemeSearchPaths(paths);
+        return true;
+    }();
+    Q_UNUSED(searchPathsSet);
     // Offscreen and minimal desktops name no theme; Adwaita ships with the application's packages.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor")
         QIcon::setThemeName(QStringLiteral("Adwaita"));

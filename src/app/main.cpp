@@ -1,14 +1,97 @@
+#include "VeltrinApp.h"
+#include "platform/Preferences.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QDir>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// Placeholders until the platform's own implementations are merged.
+#include "platform/FolderAccess.h"
+#include "platform/FolderPanel.h"
+#include "platform/RunningApplications.h"
+
+namespace {
+
+int signalSocket[2] = {-1, -1};
+
+void forwardSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalSocket[0], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the event loop like "Quit Veltrin", so that aboutToQuit runs.
+void quitOnTerminationSignals(QCoreApplication& app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSocket) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalSocket[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
+        notifier->setEnabled(false);
+        char byte = 0;
+        [[maybe_unused]] const ssize_t read = ::read(signalSocket[1], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+class PendingFolderAccess final : public veltrin::FolderAccess {
+public:
+    std::expected<QByteArray, veltrin::Error> bookmarkData(const QUrl&) override { return std::unexpected(veltrin::Error{}); }
+    std::expected<veltrin::ResolvedBookmark, veltrin::Error> resolveBookmark(const QByteArray&) override
+    {
+        return std::unexpected(veltrin::Error{});
+    }
+    bool startAccessing(const QUrl&) override { return false; }
+    void stopAccessing(const QUrl&) override {}
+};
+
+class PendingFolderPanel final : public veltrin::FolderPanel {
+public:
+    void begin(const veltrin::FolderPanelOptions&, Completion completion) override
+    {
+        completion(veltrin::FolderPanelResponse::cancel, std::nullopt);
+    }
+};
+
+class PendingRunningApplications final : public veltrin::RunningApplications {
+public:
+    int runningCount(const QString&) const override { return 0; }
+};
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    // The preview's URL scheme must be registered before anything else of the web engine exists:
+    // HTMLPreviewView::registerUrlScheme() goes here, first.
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrin"));
     QApplication::setOrganizationName(QStringLiteral("Veltrin"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Veltrin"));
-    window.setMinimumSize(900, 600);
-    window.show();
+    quitOnTerminationSignals(app);
+
+    veltrin::SettingsPreferences preferences;
+    PendingFolderAccess folderAccess;
+    PendingFolderPanel folderPanel;
+    PendingRunningApplications runningApplications;
+
+    veltrin::VeltrinApp veltrin({
+        .preferences = preferences,
+        .folderAccess = folderAccess,
+        .folderPanel = folderPanel,
+        .runningApplications = runningApplications,
+        .homeFolder = QDir::homePath(),
+    });
+    veltrin.showWindow();
     return QApplication::exec();
 }
