@@ -36,7 +36,10 @@ FeatureColumn::FeatureColumn(const QString& icon, const QString& title, const QS
             .arg(description.toHtmlEscaped()));
     m_descriptionLabel->setWordWrap(true);
     m_descriptionLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_descriptionLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+    // Columns share the width equally; the height follows the wrapped text.
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+    policy.setHeightForWidth(true);
+    m_descriptionLabel->setSizePolicy(policy);
     layout->addWidget(m_descriptionLabel);
 }
 
