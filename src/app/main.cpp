@@ -1,4 +1,7 @@
 #include "VeltrinApp.h"
+#include "platform/RunningApplications.h"
+#include "platform/BookmarkFolderAccess.h"
+#include "platform/DialogFolderPanel.h"
 #include "platform/Preferences.h"
 
 #include <QApplication>
@@ -9,10 +12,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-// Placeholders until the platform's own implementations are merged.
-#include "platform/FolderAccess.h"
-#include "platform/FolderPanel.h"
-#include "platform/RunningApplications.h"
 
 namespace {
 
@@ -44,30 +43,6 @@ void quitOnTerminationSignals(QCoreApplication& app)
     ::sigaction(SIGINT, &action, nullptr);
 }
 
-class PendingFolderAccess final : public veltrin::FolderAccess {
-public:
-    std::expected<QByteArray, veltrin::Error> bookmarkData(const QUrl&) override { return std::unexpected(veltrin::Error{}); }
-    std::expected<veltrin::ResolvedBookmark, veltrin::Error> resolveBookmark(const QByteArray&) override
-    {
-        return std::unexpected(veltrin::Error{});
-    }
-    bool startAccessing(const QUrl&) override { return false; }
-    void stopAccessing(const QUrl&) override {}
-};
-
-class PendingFolderPanel final : public veltrin::FolderPanel {
-public:
-    void begin(const veltrin::FolderPanelOptions&, Completion completion) override
-    {
-        completion(veltrin::FolderPanelResponse::cancel, std::nullopt);
-    }
-};
-
-class PendingRunningApplications final : public veltrin::RunningApplications {
-public:
-    int runningCount(const QString&) const override { return 0; }
-};
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -81,9 +56,12 @@ int main(int argc, char* argv[])
     quitOnTerminationSignals(app);
 
     veltrin::SettingsPreferences preferences;
-    PendingFolderAccess folderAccess;
-    PendingFolderPanel folderPanel;
-    PendingRunningApplications runningApplications;
+    veltrin::BookmarkFolderAccess folderAccess;
+    veltrin::DialogFolderPanel folderPanel;
+    // Until the running-applications scan is merged: Mail never runs here.
+    struct NoRunningApplications final : veltrin::RunningApplications {
+        int runningCount(const QString&) const override { return 0; }
+    } runningApplications;
 
     veltrin::VeltrinApp veltrin({
         .preferences = preferences,

@@ -1,46 +1,22 @@
 #include "FakeFolderPanel.h"
 #include "FakeRunningApplications.h"
 #include "app/ContentView.h"
-#include "platform/FolderAccess.h"
+#include "platform/BookmarkFolderAccess.h"
 #include "platform/Preferences.h"
 #include "store/SignatureService.h"
 #include "TestSupport.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
 
 using namespace veltrin;
 using veltrin::test::FakeFolderPanel;
 using veltrin::test::FakeRunningApplications;
 
 namespace {
-
-// Bookmarks as path and inode, like the desktop's own: stale when the path now names another folder.
-class InodeFolderAccess final : public FolderAccess {
-public:
-    std::expected<QByteArray, Error> bookmarkData(const QUrl& folder) override
-    {
-        struct stat info {};
-        if (::stat(QFile::encodeName(folder.toLocalFile()).constData(), &info) != 0)
-            return std::unexpected(Error{QStringLiteral("no such folder")});
-        return folder.toLocalFile().toUtf8() + '\n' + QByteArray::number(qulonglong(info.st_ino));
-    }
-    std::expected<ResolvedBookmark, Error> resolveBookmark(const QByteArray& data) override
-    {
-        const QList<QByteArray> parts = data.split('\n');
-        struct stat info {};
-        if (parts.size() != 2 || ::stat(parts[0].constData(), &info) != 0)
-            return std::unexpected(Error{QStringLiteral("The file doesn't exist.")});
-        return ResolvedBookmark{QUrl::fromLocalFile(QString::fromUtf8(parts[0])), qulonglong(info.st_ino) != parts[1].toULongLong()};
-    }
-    bool startAccessing(const QUrl& folder) override { return QFileInfo(folder.toLocalFile()).isReadable(); }
-    void stopAccessing(const QUrl&) override {}
-};
 
 enum class Folder { withFiles, withoutFiles };
 
@@ -76,8 +52,11 @@ struct Window {
     // Same path, another folder: the stored bookmark goes stale.
     void replaceFolder(const QString& folder, Folder kind) const
     {
-        QDir(folder).removeRecursively();
+        // The old folder stays until the new one exists, so that the inode cannot be reused.
+        const QString old = folder + QStringLiteral(".old");
+        QVERIFY(QDir().rename(folder, old));
         makeFolder(folder, kind);
+        QDir(old).removeRecursively();
     }
 
     QList<QUuid> listedIds() { return idsOf(view->service().signatures()); }
@@ -103,19 +82,12 @@ struct Window {
 
     QTemporaryDir home;
     SettingsPreferences preferences{home.filePath(QStringLiteral("preferences.ini"))};
-    InodeFolderAccess folderAccess;
+    BookmarkFolderAccess folderAccess;
     FakeFolderPanel panel;
     FakeRunningApplications running;
     std::unique_ptr<ContentView> view;
     QStringList states;
 };
-
-bool serviceScans()
-{
-    Window window;
-    window.makeFolder(window.mailFolder(), Folder::withoutFiles);
-    return window.view->service().defaultSignaturesFolder().has_value();
-}
 
 } // namespace
 
@@ -123,7 +95,6 @@ class TestContentView final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
     void startsInOnboardingAtLeastMinimumSize();
     void launchWithoutBookmarkWaitsForTheUser();
     void launchWithBookmark_data();
@@ -140,12 +111,6 @@ private Q_SLOTS:
     void emptyStateRescanRunsAFullLoad();
     void twoQuickLoadsRecomputeTwice();
 };
-
-void TestContentView::init()
-{
-    if (!serviceScans())
-        QSKIP("needs the signature service's folder scan");
-}
 
 void TestContentView::startsInOnboardingAtLeastMinimumSize()
 {
