@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,6 +59,7 @@ private Q_SLOTS:
     void inlinesImages();
     void rewritesObjects_data();
     void rewritesObjects();
+    void objectRewriteMatchesTheExpression();
     void failsOnUnreadableFiles_data();
     void failsOnUnreadableFiles();
     void keepsTheFileAsStored();
@@ -303,6 +306,33 @@ void TestSignatureReader::rewritesObjects()
     QFETCH(QString, expected);
     const QString text = multipart({htmlPart(html), imagePart(u"<a>"_s, u"QUJD"_s)});
     QCOMPARE(SignatureReader::parse(text).html, expected + u"\n"_s);
+}
+
+void TestSignatureReader::objectRewriteMatchesTheExpression()
+{
+    // Random tag soup, compared with the case-insensitive expression the rewrite stands for.
+    // No closing tags, so only the start-tag rewrite is compared.
+    const QStringList pieces = {u"<object"_s,       u"<OBJECT "_s,     u"<ObJeCt x"_s,    u"data=\"cid:a\""_s,
+                                u" data=\"cid:a\""_s, u" DATA=\"cid:a\""_s, u" data=\"cid:A\""_s, u" data=\""_s + abc,
+                                u" data=\""_s,       u"\""_s,          u">"_s,            u"<"_s,
+                                u"x"_s,             u"cid:a"_s};
+    const QRegularExpression expression(u"<OBJECT[^>]*?data=\""_s + QRegularExpression::escape(abc) + u"\"[^>]*?>"_s,
+                                        QRegularExpression::CaseInsensitiveOption);
+    QRandomGenerator random(2026);
+    int rewritten = 0;
+    for (int round = 0; round < 3000; ++round) {
+        QString html;
+        const int count = int(random.bounded(1, 14));
+        for (int i = 0; i < count; ++i)
+            html += pieces[int(random.bounded(qsizetype(pieces.size())))];
+        QString expected = html;
+        expected.replace(u"cid:a"_s, abc);
+        rewritten += expected.contains(expression);
+        expected.replace(expression, img(abc));
+        const QString text = multipart({htmlPart(html), imagePart(u"<a>"_s, u"QUJD"_s)});
+        QCOMPARE(SignatureReader::parse(text).html, expected + u"\n"_s);
+    }
+    QVERIFY(rewritten > 200); // the soup must exercise the rewrite, not just the misses
 }
 
 void TestSignatureReader::failsOnUnreadableFiles_data()
