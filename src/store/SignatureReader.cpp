@@ -250,7 +250,8 @@ QString rewriteObjects(const QString& html, const QString& address)
     bool changed = false;
     qsizetype copied = 0;
     std::vector<bool> openRewritten;
-    // A failed candidate fails for every later "<object" inside the same tag, which keeps this linear.
+    // A failed candidate fails for every later "<object" inside the same tag, so the rest of
+    // that tag is skipped; this keeps the rewrite linear in the size of the HTML.
     qsizetype failedTagEnd = -1;
     qsizetype position = 0;
     for (;;) {
@@ -258,22 +259,22 @@ QString rewriteObjects(const QString& html, const QString& address)
         if (lt < 0)
             break;
         position = lt + 1;
+        if (lt < failedTagEnd)
+            continue; // inside a tag already looked at
         if (hasAsciiKeywordAt(text, lt, "<object"_L1)) {
-            if (lt >= failedTagEnd) {
-                qsizetype tagEnd = -1;
-                const qsizetype end = matchObjectTag(text, lt, address, &tagEnd);
-                if (end >= 0) {
-                    if (!changed)
-                        result.reserve(html.size() + replacement.size());
-                    result += text.sliced(copied, lt - copied);
-                    result += replacement;
-                    copied = position = end;
-                    changed = true;
-                    openRewritten.push_back(true);
-                    continue;
-                }
-                failedTagEnd = tagEnd;
+            qsizetype tagEnd = -1;
+            const qsizetype end = matchObjectTag(text, lt, address, &tagEnd);
+            if (end >= 0) {
+                if (!changed)
+                    result.reserve(html.size() + replacement.size());
+                result += text.sliced(copied, lt - copied);
+                result += replacement;
+                copied = position = end;
+                changed = true;
+                openRewritten.push_back(true);
+                continue;
             }
+            failedTagEnd = tagEnd;
             if (isObjectStartTag(text, lt))
                 openRewritten.push_back(false);
         } else if (const qsizetype end = closingObjectTagEnd(text, lt); end >= 0 && !openRewritten.empty()) {

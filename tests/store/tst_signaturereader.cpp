@@ -294,6 +294,9 @@ void TestSignatureReader::rewritesObjects_data()
     QTest::addRow("several OBJECT starts in one tag")
         << u"<object <object <object data=\"x\"> <object data=\"cid:a\">"_s
         << u"<object <object <object data=\"x\"> "_s + img(abc);
+    QTest::addRow("OBJECT starts inside a tag are no elements")
+        << u"<object data=\"cid:a\"><object <object x></object></object>"_s
+        << img(abc) + u"<object <object x></object>"_s;
     QTest::addRow("no closing angle bracket")
         << u"<object data=\"cid:a\""_s << u"<object data=\""_s + abc + u"\""_s;
     QTest::addRow("closing tag with space before the bracket")
