@@ -345,7 +345,7 @@ void TestSignatureReader::failsOnUnreadableFiles_data()
     QTest::addColumn<QString>("description");
 
     QTest::addRow("missing") << u"missing.mailsignature"_s << QByteArray()
-                             << u"The file “missing.mailsignature” could not be read: No such file or directory"_s;
+                             << u"The file “missing.mailsignature” could not be read: "_s;
     QTest::addRow("lone continuation byte") << u"a.mailsignature"_s << QByteArray("A: b\n\n\x80")
                                             << u"The file “a.mailsignature” is not valid UTF-8 text."_s;
     QTest::addRow("Latin-1 text") << u"b.mailsignature"_s << QByteArray("<p>Caf\xe9</p>")
@@ -372,7 +372,12 @@ void TestSignatureReader::failsOnUnreadableFiles()
     file.filePath = QUrl::fromLocalFile(path);
     const auto content = file.loadContent();
     QVERIFY(!content.has_value());
-    QCOMPARE(content.error().description, description);
+    // The system's reason follows the colon, in the system's language.
+    const QString actual = content.error().description;
+    if (description.endsWith(u": "_s))
+        QVERIFY2(actual.startsWith(description) && actual.size() > description.size(), qPrintable(actual));
+    else
+        QCOMPARE(actual, description);
 }
 
 void TestSignatureReader::keepsTheFileAsStored()
