@@ -1,6 +1,6 @@
 #include "QuotedPrintableEncoder.h"
 
-#include <QStringView>
+#include <QByteArray>
 
 namespace veltrin {
 
@@ -10,74 +10,78 @@ constexpr qsizetype maxLineLength = 76;
 // Room for the "=" of a soft line break.
 constexpr qsizetype maxContentLength = maxLineLength - 1;
 
-void appendEscape(QString& out, uchar byte)
+// Length of the UTF-8 sequence that a lead byte starts (the input is well-formed UTF-8).
+qsizetype sequenceLength(uchar lead)
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    out += QLatin1Char('=');
-    out += QLatin1Char(digits[byte >> 4]);
-    out += QLatin1Char(digits[byte & 0xF]);
-}
-
-bool isLineFeedAt(QStringView text, qsizetype i)
-{
-    return i < text.size() && text[i] == u'\n';
-}
-
-// Where a space or tab would be the last character of a line.
-bool endsLineAt(QStringView text, qsizetype i)
-{
-    return i == text.size() || text[i] == u'\n' || (text[i] == u'\r' && isLineFeedAt(text, i + 1));
+    if (lead >= 0xF0)
+        return 4;
+    if (lead >= 0xE0)
+        return 3;
+    if (lead >= 0xC0)
+        return 2;
+    return 1;
 }
 
 } // namespace
 
 QString encodeQuotedPrintable(const QString& text)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
-    qsizetype lineLength = 0;
-    QString token;
-    const QStringView view(text);
+    static constexpr char digits[] = "0123456789ABCDEF";
+    const QByteArray in = text.toUtf8();
+    const char* bytes = in.constData();
+    const qsizetype size = in.size();
+    // Where a space or tab would be the last character of a line.
+    const auto endsLineAt = [&](qsizetype i) {
+        return i == size || bytes[i] == '\n' || (bytes[i] == '\r' && i + 1 < size && bytes[i + 1] == '\n');
+    };
 
-    for (qsizetype i = 0; i < view.size();) {
-        const QChar c = view[i];
-        if (c == u'\n') {
-            out += c;
+    // Written through a pointer into room for the worst case (every byte escaped, a soft
+    // break after every 75 characters): this runs over whole pasted images.
+    QByteArray out;
+    out.resize(3 * size + 2 * (3 * size / maxContentLength + 1));
+    char* write = out.data();
+    qsizetype lineLength = 0;
+    for (qsizetype i = 0; i < size;) {
+        const uchar c = uchar(bytes[i]);
+        if (c == '\n') {
+            *write++ = '\n';
             lineLength = 0;
             ++i;
             continue;
         }
-        if (c == u'\r' && isLineFeedAt(view, i + 1)) {
-            out += u"\r\n";
+        if (c == '\r' && i + 1 < size && bytes[i + 1] == '\n') {
+            *write++ = '\r';
+            *write++ = '\n';
             lineLength = 0;
             i += 2;
             continue;
         }
 
-        // One character at a time, so that the escapes of its UTF-8 bytes stay together.
-        token.clear();
-        const char16_t unit = c.unicode();
-        qsizetype units = 1;
-        if (c.isHighSurrogate() && i + 1 < view.size() && view[i + 1].isLowSurrogate())
-            units = 2;
-        if ((unit >= 33 && unit <= 126 && unit != u'=') ||
-            ((unit == u' ' || unit == u'\t') && !endsLineAt(view, i + 1))) {
-            token += c;
-        } else {
-            const QByteArray bytes = view.mid(i, units).toUtf8();
-            for (const char byte : bytes)
-                appendEscape(token, static_cast<uchar>(byte));
-        }
-        i += units;
-
-        if (lineLength + token.size() > maxContentLength) {
-            out += u"=\n";
+        // One character at a time, so that the escapes of its bytes stay on one line.
+        const bool literal =
+            (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !endsLineAt(i + 1));
+        const qsizetype consumed = literal ? 1 : qMin(sequenceLength(c), size - i);
+        const qsizetype tokenLength = literal ? 1 : 3 * consumed;
+        if (lineLength + tokenLength > maxContentLength) {
+            *write++ = '=';
+            *write++ = '\n';
             lineLength = 0;
         }
-        out += token;
-        lineLength += token.size();
+        if (literal) {
+            *write++ = char(c);
+        } else {
+            for (qsizetype k = 0; k < consumed; ++k) {
+                const uchar byte = uchar(bytes[i + k]);
+                *write++ = '=';
+                *write++ = digits[byte >> 4];
+                *write++ = digits[byte & 0xF];
+            }
+        }
+        lineLength += tokenLength;
+        i += consumed;
     }
-    return out;
+    out.truncate(write - out.constData());
+    return QString::fromLatin1(out);
 }
 
 } // namespace veltrin
