@@ -10,11 +10,12 @@ using namespace veltrin;
 
 namespace {
 
-const QString plainHeader = QStringLiteral(
-    "Content-Transfer-Encoding: 7bit\nContent-Type: text/html;\n\tcharset=utf-8\nMessage-Id: <bench@veltrin.test>\n"
-    "Mime-Version: 1.0");
-const QString quotedPrintableHeader = QStringLiteral(
-    "Content-Transfer-Encoding: quoted-printable\nContent-Type: text/html;\n\tcharset=utf-8\nMime-Version: 1.0");
+const QString plainHeader = QStringLiteral("Content-Transfer-Encoding: 7bit\nContent-Type: "
+                                           "text/html;\n\tcharset=utf-8\nMessage-Id: <bench@veltrin.test>\n"
+                                           "Mime-Version: 1.0");
+const QString quotedPrintableHeader
+    = QStringLiteral("Content-Transfer-Encoding: quoted-printable\nContent-Type: "
+                     "text/html;\n\tcharset=utf-8\nMime-Version: 1.0");
 const QString multipartHeader = QStringLiteral(
     "Content-Transfer-Encoding: 7bit\nContent-Type: multipart/related;\n\ttype=\"text/html\";\n"
     "\tboundary=\"Apple-Mail=_bench\"\nMessage-Id: <bench@veltrin.test>\nMime-Version: 1.0");
@@ -50,7 +51,8 @@ void save(benchmark::State& state, const QString& header, const QString& html)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("work.mailsignature"));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(SignatureWriter::composeText(header, html).toUtf8()) < 0) {
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(SignatureWriter::composeText(header, html).toUtf8()) < 0) {
         state.SkipWithError("can't write the signature file");
         return;
     }
@@ -88,7 +90,8 @@ void compose(benchmark::State& state, const QString& header, const QString& html
 } // namespace
 
 BENCHMARK_CAPTURE(save, typical_plain, plainHeader, typicalHtml())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(save, typical_quoted_printable, quotedPrintableHeader, typicalHtml())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(save, typical_quoted_printable, quotedPrintableHeader, typicalHtml())
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(save, large_4MiB_plain, plainHeader, largeHtml())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(save, large_4MiB_quoted_printable, quotedPrintableHeader, largeHtml())
     ->Unit(benchmark::kMillisecond);

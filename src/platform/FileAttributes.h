@@ -28,7 +28,9 @@ public:
     // One change: the POSIX permissions first (the flag would forbid them), then the flag.
     // Fails only when the permissions can't be set or the flag fails for another reason
     // than privilege or support.
-    virtual std::expected<LockResult, Error> setPermissionsAndImmutable(const QString& path, int posixPermissions) = 0;
+    virtual std::expected<LockResult, Error> setPermissionsAndImmutable(
+        const QString& path, int posixPermissions)
+        = 0;
     virtual std::expected<bool, Error> isImmutable(const QString& path) const = 0;
 
 protected:

@@ -42,7 +42,9 @@ QString systemReason(int errorNumber)
 
 Error failure(const QString& what, const QString& path, int errorNumber)
 {
-    return Error{QStringLiteral("Could not %1 \u201C%2\u201D: %3").arg(what, path, systemReason(errorNumber))};
+    return Error {
+        QStringLiteral("Could not %1 \u201C%2\u201D: %3").arg(what, path, systemReason(errorNumber))
+    };
 }
 
 QString refusalReason(int errorNumber)
@@ -100,8 +102,8 @@ std::expected<void, Error> InodeFileAttributes::clearImmutable(const QString& pa
     return {};
 }
 
-std::expected<LockResult, Error> InodeFileAttributes::setPermissionsAndImmutable(const QString& path,
-                                                                                  int posixPermissions)
+std::expected<LockResult, Error> InodeFileAttributes::setPermissionsAndImmutable(
+    const QString& path, int posixPermissions)
 {
     const Descriptor file(path);
     if (!file.isOpen())
@@ -122,13 +124,13 @@ std::expected<LockResult, Error> InodeFileAttributes::setPermissionsAndImmutable
         return std::unexpected(failure(QStringLiteral("set the permissions of"), path, errno));
 
     if (readError)
-        return LockResult{false, refusalReason(readError)};
+        return LockResult { false, refusalReason(readError) };
     if (const int error = writeFlags(file.get(), flags | FS_IMMUTABLE_FL)) {
         if (isRefusal(error))
-            return LockResult{false, refusalReason(error)};
+            return LockResult { false, refusalReason(error) };
         return std::unexpected(failure(QStringLiteral("lock"), path, error));
     }
-    return LockResult{true, {}};
+    return LockResult { true, {} };
 }
 
 std::expected<bool, Error> InodeFileAttributes::isImmutable(const QString& path) const

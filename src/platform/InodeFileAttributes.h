@@ -15,7 +15,8 @@ public:
     Q_DISABLE_COPY_MOVE(InodeFileAttributes)
 
     std::expected<void, Error> clearImmutable(const QString& path) override;
-    std::expected<LockResult, Error> setPermissionsAndImmutable(const QString& path, int posixPermissions) override;
+    std::expected<LockResult, Error> setPermissionsAndImmutable(
+        const QString& path, int posixPermissions) override;
     std::expected<bool, Error> isImmutable(const QString& path) const override;
 
     // True for the errors that mean "no privilege" or "no such attribute here" rather

@@ -58,8 +58,8 @@ QString encodeQuotedPrintable(const QString& text)
         }
 
         // One character at a time, so that the escapes of its bytes stay on one line.
-        const bool literal =
-            (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !endsLineAt(i + 1));
+        const bool literal
+            = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !endsLineAt(i + 1));
         const qsizetype consumed = literal ? 1 : qMin(sequenceLength(c), size - i);
         const qsizetype tokenLength = literal ? 1 : 3 * consumed;
         if (lineLength + tokenLength > maxContentLength) {

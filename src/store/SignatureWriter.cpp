@@ -81,12 +81,13 @@ QList<HeaderLine> headerLines(const QString& header)
     for (qsizetype i = 0; i < header.size(); ++i) {
         if (!isLineBreak(header[i]))
             continue;
-        const qsizetype breakLength = (header[i] == u'\r' && i + 1 < header.size() && header[i + 1] == u'\n') ? 2 : 1;
-        lines.append({header.mid(start, i - start), header.mid(i, breakLength)});
+        const qsizetype breakLength
+            = (header[i] == u'\r' && i + 1 < header.size() && header[i + 1] == u'\n') ? 2 : 1;
+        lines.append({ header.mid(start, i - start), header.mid(i, breakLength) });
         i += breakLength - 1;
         start = i + 1;
     }
-    lines.append({header.mid(start), QString()});
+    lines.append({ header.mid(start), QString() });
     return lines;
 }
 
@@ -105,8 +106,8 @@ QList<HeaderField> headerFields(const QString& header)
         const bool startsField = !line.text.isEmpty() && !isWhiteSpace(line.text.front());
         if (startsField || fields.isEmpty()) {
             const qsizetype colon = line.text.indexOf(u':');
-            fields.append({line.text, line.lineBreak,
-                           startsField && colon >= 0 ? line.text.left(colon).trimmed().toLower() : QString()});
+            fields.append({ line.text, line.lineBreak,
+                startsField && colon >= 0 ? line.text.left(colon).trimmed().toLower() : QString() });
         } else {
             HeaderField& field = fields.back();
             field.text += field.lineBreak + line.text;
@@ -120,8 +121,8 @@ QList<HeaderField> headerFields(const QString& header)
 // the reader would take for the body's type or for quoted-printable.
 bool describesBody(const HeaderField& field)
 {
-    return field.name.startsWith(QLatin1String("content-")) || findContentTypeLine(field.text).has_value() ||
-           declaresQuotedPrintable(field.text);
+    return field.name.startsWith(QLatin1String("content-")) || findContentTypeLine(field.text).has_value()
+        || declaresQuotedPrintable(field.text);
 }
 
 } // namespace
@@ -157,8 +158,9 @@ QString SignatureWriter::singlePartHeader(const QString& header)
             break;
         }
     }
-    const HeaderField declaration{
-        u"Content-Type: text/html; charset=utf-8" + lineBreak + u"Content-Transfer-Encoding: 8bit", lineBreak, {}};
+    const HeaderField declaration { u"Content-Type: text/html; charset=utf-8" + lineBreak
+            + u"Content-Transfer-Encoding: 8bit",
+        lineBreak, {} };
 
     QList<HeaderField> kept;
     bool declared = false;
@@ -197,8 +199,8 @@ QString SignatureWriter::composeText(const QString& header, const QString& html)
     return text;
 }
 
-std::expected<SaveResult, Error> SignatureWriter::save(const QUrl& filePath, const QString& header,
-                                                       const QString& html) const
+std::expected<SaveResult, Error> SignatureWriter::save(
+    const QUrl& filePath, const QString& header, const QString& html) const
 {
     const QString path = filePath.toLocalFile();
 
@@ -209,26 +211,30 @@ std::expected<SaveResult, Error> SignatureWriter::save(const QUrl& filePath, con
 
     const QString backupPath = QDir(folder).filePath(backupFileName(filePath, m_now()));
     if (const auto copied = copyIntoNewFile(path, backupPath); !copied) {
-        return std::unexpected(Error{QStringLiteral("Could not back up %1 to %2: %3. Nothing was written.")
-                                         .arg(quoted(path), quoted(backupPath), copied.error())});
+        const QString reason = QFileInfo(folder).isDir()
+            ? copied.error()
+            : QStringLiteral("the backup folder is missing and can't be created");
+        return std::unexpected(Error { QStringLiteral("Could not back up %1 to %2: %3. Nothing was written.")
+                                           .arg(quoted(path), quoted(backupPath), reason) });
     }
     syncFolder(folder);
 
     const QByteArray bytes = composeText(header, html).toUtf8();
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        return std::unexpected(
-            Error{QStringLiteral("Could not write %1: %2. The file keeps its previous text; a backup is in %3.")
-                      .arg(quoted(path), out.errorString(), quoted(backupPath))});
+        return std::unexpected(Error {
+            QStringLiteral("Could not write %1: %2. The file keeps its previous text; a backup is in %3.")
+                .arg(quoted(path), out.errorString(), quoted(backupPath)) });
     }
     syncFolder(QFileInfo(path).absolutePath());
 
     const auto lock = m_attributes.setPermissionsAndImmutable(path, lockedPermissions);
     if (!lock) {
-        return std::unexpected(Error{QStringLiteral("%1. The new text was written; the previous one is in %2.")
-                                         .arg(lock.error().description, quoted(backupPath))});
+        return std::unexpected(
+            Error { QStringLiteral("%1. The new text was written; the previous one is in %2.")
+                        .arg(lock.error().description, quoted(backupPath)) });
     }
-    return SaveResult{QUrl::fromLocalFile(backupPath), lock->locked, lock->reason};
+    return SaveResult { QUrl::fromLocalFile(backupPath), lock->locked, lock->reason };
 }
 
 QList<QUrl> SignatureWriter::backups(const QUrl& filePath) const
@@ -241,8 +247,8 @@ QList<QUrl> SignatureWriter::backups(const QUrl& filePath) const
     };
     QList<Entry> entries;
     // Hidden entries are left out by not asking for them.
-    const QFileInfoList listing = folder.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
-                                                       QDir::NoSort);
+    const QFileInfoList listing
+        = folder.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
     for (const QFileInfo& entry : listing) {
         if (!entry.fileName().startsWith(prefix))
             continue;
@@ -251,7 +257,7 @@ QList<QUrl> SignatureWriter::backups(const QUrl& filePath) const
         // backup is written once and not changed afterwards.
         if (!created.isValid())
             created = entry.metadataChangeTime();
-        entries.append({entry.absoluteFilePath(), created});
+        entries.append({ entry.absoluteFilePath(), created });
     }
     // Newest first; an unreadable date counts as the most distant past.
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {

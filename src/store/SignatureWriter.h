@@ -31,7 +31,8 @@ public:
     // atomically, then set 0600 and the lock. A failed copy writes nothing; a failed write
     // leaves the old content (unlocked) and the backup; a failed final step leaves the new
     // content and the backup.
-    std::expected<SaveResult, Error> save(const QUrl& filePath, const QString& header, const QString& html) const;
+    std::expected<SaveResult, Error> save(
+        const QUrl& filePath, const QString& header, const QString& html) const;
     // Backups of this signature, newest first; empty when the folder can't be listed.
     QList<QUrl> backups(const QUrl& filePath) const;
     // The file's content modification time, or the current time when that can't be read.

@@ -15,23 +15,22 @@ using namespace veltrin;
 namespace {
 
 // The failure's description for a test message; empty on success.
-template <typename T>
-QByteArray why(const std::expected<T, Error>& result)
+template <typename T> QByteArray why(const std::expected<T, Error>& result)
 {
     return result ? QByteArray() : result.error().description.toLocal8Bit();
 }
 
 int modeOf(const QString& path)
 {
-    struct stat status {};
+    struct stat status { };
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
 }
 
 // Raises or lowers CAP_LINUX_IMMUTABLE in this thread's effective set.
 bool setImmutableCapability(bool effective)
 {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2]{};
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct data[2] {};
     if (::syscall(SYS_capget, &header, data) != 0)
         return false;
     const unsigned bit = 1u << (CAP_LINUX_IMMUTABLE % 32);
@@ -182,7 +181,8 @@ void TestFileAttributes::withoutPrivilegeOnlyPermissionsAreSet()
     QVERIFY(cleared.has_value());
     if (privileged) {
         QVERIFY(!clearedLocked.has_value());
-        QVERIFY2(clearedLocked.error().description.contains(locked), qPrintable(clearedLocked.error().description));
+        QVERIFY2(clearedLocked.error().description.contains(locked),
+            qPrintable(clearedLocked.error().description));
         QCOMPARE(attributes.isImmutable(locked), true);
     }
 }
@@ -196,7 +196,8 @@ void TestFileAttributes::missingFileFailsWithItsPath()
     const auto locked = attributes.setPermissionsAndImmutable(path, 0600);
     const auto asked = attributes.isImmutable(path);
     QVERIFY(!cleared && !locked && !asked);
-    for (const QString& description : {cleared.error().description, locked.error().description, asked.error().description}) {
+    for (const QString& description :
+        { cleared.error().description, locked.error().description, asked.error().description }) {
         QVERIFY2(description.contains(path), qPrintable(description));
         QVERIFY2(description.contains(qt_error_string(ENOENT)), qPrintable(description));
     }

@@ -20,10 +20,20 @@ QString repeated(char c, int count)
 QString generatedText(std::mt19937& random)
 {
     static const QStringList pieces = {
-        QStringLiteral("\n"), QStringLiteral("\r\n"), QStringLiteral("\r"), QStringLiteral("="),
-        QStringLiteral(" "), QStringLiteral("\t"), QStringLiteral("=41"), QStringLiteral("=\n"),
-        QStringLiteral("=+A"), QStringLiteral("=-0"), QStringLiteral("\u2028"), QStringLiteral("\u0085"),
-        QStringLiteral("<p style=\"margin:0\">"), QStringLiteral("caf\u00E9"),
+        QStringLiteral("\n"),
+        QStringLiteral("\r\n"),
+        QStringLiteral("\r"),
+        QStringLiteral("="),
+        QStringLiteral(" "),
+        QStringLiteral("\t"),
+        QStringLiteral("=41"),
+        QStringLiteral("=\n"),
+        QStringLiteral("=+A"),
+        QStringLiteral("=-0"),
+        QStringLiteral("\u2028"),
+        QStringLiteral("\u0085"),
+        QStringLiteral("<p style=\"margin:0\">"),
+        QStringLiteral("caf\u00E9"),
     };
     std::uniform_int_distribution<int> pieceCount(0, 60);
     std::uniform_int_distribution<int> kind(0, 9);
@@ -106,7 +116,8 @@ void TestQuotedPrintableEncoder::encodes_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("encoded");
     QTest::addRow("empty") << QString() << QString();
-    QTest::addRow("plain ASCII stays") << QStringLiteral("<b>Hi</b> there") << QStringLiteral("<b>Hi</b> there");
+    QTest::addRow("plain ASCII stays")
+        << QStringLiteral("<b>Hi</b> there") << QStringLiteral("<b>Hi</b> there");
     QTest::addRow("equals sign") << QStringLiteral("a=b") << QStringLiteral("a=3Db");
     QTest::addRow("two-byte character") << QStringLiteral("caf\u00E9") << QStringLiteral("caf=C3=A9");
     QTest::addRow("three-byte character") << QStringLiteral("\u20AC5") << QStringLiteral("=E2=82=AC5");
@@ -123,22 +134,18 @@ void TestQuotedPrintableEncoder::encodes_data()
     QTest::addRow("spaces at the end") << QStringLiteral("a  ") << QStringLiteral("a =20");
     QTest::addRow("space before a lone CR stays") << QStringLiteral("a \r") << QStringLiteral("a =0D");
     QTest::addRow("75 characters fit") << repeated('a', 75) << repeated('a', 75);
-    QTest::addRow("76 characters break")
-        << repeated('a', 76) << repeated('a', 75) + QStringLiteral("=\na");
-    QTest::addRow("long line breaks every 75")
-        << repeated('a', 160) << repeated('a', 75) + QStringLiteral("=\n") + repeated('a', 75) +
-                                     QStringLiteral("=\n") + repeated('a', 10);
-    QTest::addRow("hard break resets the count")
-        << repeated('a', 70) + QStringLiteral("\n") + repeated('b', 70)
-        << repeated('a', 70) + QStringLiteral("\n") + repeated('b', 70);
+    QTest::addRow("76 characters break") << repeated('a', 76) << repeated('a', 75) + QStringLiteral("=\na");
+    QTest::addRow("long line breaks every 75") << repeated('a', 160)
+                                               << repeated('a', 75) + QStringLiteral("=\n")
+            + repeated('a', 75) + QStringLiteral("=\n") + repeated('a', 10);
+    QTest::addRow("hard break resets the count") << repeated('a', 70) + QStringLiteral("\n")
+            + repeated('b', 70) << repeated('a', 70) + QStringLiteral("\n") + repeated('b', 70);
     QTest::addRow("escapes of one character stay together")
-        << repeated('a', 72) + QStringLiteral("\u00E9")
-        << repeated('a', 72) + QStringLiteral("=\n=C3=A9");
-    QTest::addRow("astral escapes stay together")
-        << repeated('a', 70) + QStringLiteral("\U0001F600")
-        << repeated('a', 70) + QStringLiteral("=\n=F0=9F=98=80");
-    QTest::addRow("escape that just fits") << repeated('a', 72) + QStringLiteral("=")
-                                           << repeated('a', 72) + QStringLiteral("=3D");
+        << repeated('a', 72) + QStringLiteral("\u00E9") << repeated('a', 72) + QStringLiteral("=\n=C3=A9");
+    QTest::addRow("astral escapes stay together") << repeated('a', 70) + QStringLiteral("\U0001F600")
+                                                  << repeated('a', 70) + QStringLiteral("=\n=F0=9F=98=80");
+    QTest::addRow("escape that just fits")
+        << repeated('a', 72) + QStringLiteral("=") << repeated('a', 72) + QStringLiteral("=3D");
 }
 
 void TestQuotedPrintableEncoder::encodes()

@@ -8,9 +8,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QStringDecoder>
 #include <QThread>
 
 #include <sys/stat.h>
@@ -22,8 +22,7 @@ namespace {
 
 const QDateTime noon = QDateTime(QDate(2025, 1, 31), QTime(12, 0, 0, 500), Qt::UTC);
 
-template <typename T>
-QByteArray why(const std::expected<T, Error>& result)
+template <typename T> QByteArray why(const std::expected<T, Error>& result)
 {
     return result ? QByteArray() : result.error().description.toLocal8Bit();
 }
@@ -36,7 +35,7 @@ QByteArray contents(const QString& path)
 
 int modeOf(const QString& path)
 {
-    struct stat status {};
+    struct stat status { };
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
 }
 
@@ -73,7 +72,7 @@ public:
     {
         InodeFileAttributes attributes;
         QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
+            QDirIterator::Subdirectories);
         (void)attributes.clearImmutable(folder());
         while (it.hasNext())
             (void)attributes.clearImmutable(it.next());
@@ -141,9 +140,8 @@ void TestSignatureWriter::backupNames_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QDateTime>("moment");
     QTest::addColumn<QString>("name");
-    QTest::addRow("UTC, milliseconds dropped")
-        << QStringLiteral("/s/work.mailsignature") << noon
-        << QStringLiteral("work.bak.2025-01-31T12:00:00Z.mailsignature");
+    QTest::addRow("UTC, milliseconds dropped") << QStringLiteral(
+        "/s/work.mailsignature") << noon << QStringLiteral("work.bak.2025-01-31T12:00:00Z.mailsignature");
     QTest::addRow("other zone turned into UTC")
         << QStringLiteral("/s/work.mailsignature")
         << QDateTime(QDate(2025, 2, 1), QTime(1, 30, 59, 999), Qt::OffsetFromUTC, 2 * 3600)
@@ -176,11 +174,12 @@ void TestSignatureWriter::firstSaveMakesTheFolderAndOneBackup()
 
     const QString backup = space.backupPath(QStringLiteral("work.bak.2025-01-31T12:00:00Z.mailsignature"));
     QCOMPARE(saved->backupFile, QUrl::fromLocalFile(backup));
-    QCOMPARE(QDir(space.path(QStringLiteral("VeltrinBackup"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{QFileInfo(backup).fileName()});
+    QCOMPARE(QDir(space.path(QStringLiteral("VeltrinBackup")))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList { QFileInfo(backup).fileName() });
     QCOMPARE(contents(backup), oldText);
     QCOMPARE(contents(file.toLocalFile()), plainHeader.toUtf8() + "\n\n<p>new</p>\n");
-    QCOMPARE(writer.backups(file), QList<QUrl>{saved->backupFile});
+    QCOMPARE(writer.backups(file), QList<QUrl> { saved->backupFile });
 }
 
 void TestSignatureWriter::secondSaveInTheSameSecondWritesNothing()
@@ -210,7 +209,8 @@ void TestSignatureWriter::secondSaveInTheSameSecondWritesNothing()
 
     now = noon.addSecs(1);
     QVERIFY2(writer.save(file, plainHeader, QStringLiteral("<p>second</p>")), "save a second later");
-    QCOMPARE(contents(space.backupPath(QStringLiteral("work.bak.2025-01-31T12:00:01Z.mailsignature"))), first);
+    QCOMPARE(
+        contents(space.backupPath(QStringLiteral("work.bak.2025-01-31T12:00:01Z.mailsignature"))), first);
 }
 
 void TestSignatureWriter::textEndsWithOneLineFeed_data()
@@ -218,8 +218,8 @@ void TestSignatureWriter::textEndsWithOneLineFeed_data()
     QTest::addColumn<QString>("header");
     QTest::addColumn<QString>("html");
     QTest::addColumn<QString>("text");
-    QTest::addRow("no final line feed") << plainHeader << QStringLiteral("<p>x</p>")
-                                        << plainHeader + QStringLiteral("\n\n<p>x</p>\n");
+    QTest::addRow("no final line feed")
+        << plainHeader << QStringLiteral("<p>x</p>") << plainHeader + QStringLiteral("\n\n<p>x</p>\n");
     QTest::addRow("line feed") << plainHeader << QStringLiteral("<p>x</p>\n")
                                << plainHeader + QStringLiteral("\n\n<p>x</p>\n");
     QTest::addRow("CR LF") << plainHeader << QStringLiteral("<p>x</p>\r\n")
@@ -227,7 +227,8 @@ void TestSignatureWriter::textEndsWithOneLineFeed_data()
     QTest::addRow("lone CR") << plainHeader << QStringLiteral("<p>x</p>\r")
                              << plainHeader + QStringLiteral("\n\n<p>x</p>\r\n");
     QTest::addRow("empty HTML") << plainHeader << QString() << plainHeader + QStringLiteral("\n\n");
-    QTest::addRow("no header block") << QString() << QStringLiteral("<p>x</p>") << QStringLiteral("\n\n<p>x</p>\n");
+    QTest::addRow("no header block") << QString() << QStringLiteral("<p>x</p>")
+                                     << QStringLiteral("\n\n<p>x</p>\n");
     QTest::addRow("quoted-printable, space at the end")
         << QStringLiteral("Content-Transfer-Encoding: quoted-printable") << QStringLiteral("a=b ")
         << QStringLiteral("Content-Transfer-Encoding: quoted-printable\n\na=3Db=20\n");
@@ -250,10 +251,10 @@ void TestSignatureWriter::stepsRunInOrder()
     FakeFileAttributes attributes;
     QStringList seen;
     attributes.onCall([&](const QString& operation, const QString&) {
-        seen << operation + u": backup folder " +
-                    (QFileInfo::exists(space.path(QStringLiteral("VeltrinBackup"))) ? u"there" : u"missing") +
-                    u", backup " + QString::fromUtf8(QFileInfo::exists(backup) ? contents(backup) : "missing") +
-                    u", file " + QString::fromUtf8(contents(path));
+        seen << operation + u": backup folder "
+                + (QFileInfo::exists(space.path(QStringLiteral("VeltrinBackup"))) ? u"there" : u"missing")
+                + u", backup " + QString::fromUtf8(QFileInfo::exists(backup) ? contents(backup) : "missing")
+                + u", file " + QString::fromUtf8(contents(path));
     });
     const SignatureWriter writer(attributes, [] { return noon; });
 
@@ -265,7 +266,7 @@ void TestSignatureWriter::stepsRunInOrder()
         u"lock: backup folder there, backup " + QString::fromUtf8(oldText) + u", file " + newText,
     };
     QCOMPARE(seen, expected);
-    QCOMPARE(attributes.calls(), (QStringList{u"clear " + path, u"lock " + path}));
+    QCOMPARE(attributes.calls(), (QStringList { u"clear " + path, u"lock " + path }));
     QCOMPARE(attributes.permissions(path), std::optional<int>(0600));
     QVERIFY(saved->locked);
 }
@@ -302,7 +303,7 @@ void TestSignatureWriter::savedFileHasPermissionsAndLock()
     QDateTime now = noon;
     const SignatureWriter writer(attributes, [&now] { return now; });
 
-    for (const QString& html : {QStringLiteral("<p>one</p>"), QStringLiteral("<p>two</p>")}) {
+    for (const QString& html : { QStringLiteral("<p>one</p>"), QStringLiteral("<p>two</p>") }) {
         const auto saved = writer.save(file, plainHeader, html);
         QVERIFY2(saved, why(saved));
         QVERIFY(saved->locked);
@@ -327,10 +328,10 @@ void TestSignatureWriter::failedStepLosesNothing_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("newTextWritten");
     QTest::addColumn<bool>("backupMade");
-    QTest::addRow("backup name taken") << QStringLiteral("taken") << QStringLiteral("already exists") << false
-                                       << false;
+    QTest::addRow("backup name taken")
+        << QStringLiteral("taken") << QStringLiteral("already exists") << false << false;
     QTest::addRow("backup folder can't be made")
-        << QStringLiteral("no folder") << QStringLiteral("Could not back up") << false << false;
+        << QStringLiteral("no folder") << QStringLiteral("backup folder is missing") << false << false;
     QTest::addRow("signature file unreadable")
         << QStringLiteral("missing") << QStringLiteral("can't be read") << false << false;
     QTest::addRow("signatures folder read-only")
@@ -423,8 +424,8 @@ void TestSignatureWriter::backupsAreTheSignaturesNewestFirst()
         waitPastFileTime(space.backupPath(name));
     }
     QVERIFY(QDir().mkdir(space.backupPath(QStringLiteral("work.bak.folder"))));
-    QVERIFY(QFile::link(space.backupPath(QStringLiteral("nowhere")),
-                        space.backupPath(QStringLiteral("work.bak.dangling"))));
+    QVERIFY(QFile::link(
+        space.backupPath(QStringLiteral("nowhere")), space.backupPath(QStringLiteral("work.bak.dangling"))));
     QVERIFY(test::writeFile(space.backupPath(QStringLiteral("work.mailsignature")), "not a backup"));
 
     const auto urls = [&](const QStringList& names) {
@@ -433,11 +434,12 @@ void TestSignatureWriter::backupsAreTheSignaturesNewestFirst()
             result.append(QUrl::fromLocalFile(space.backupPath(name)));
         return result;
     };
-    QCOMPARE(writer.backups(work), urls({QStringLiteral("work.bak.folder"), QStringLiteral("work.bak.anything else"),
-                                         QStringLiteral("work.bak.2025-01-01T00:00:00Z.mailsignature"),
-                                         QStringLiteral("work.bak.2025-03-01T00:00:00Z.mailsignature"),
-                                         QStringLiteral("work.bak.dangling")}));
-    QCOMPARE(writer.backups(home), urls({QStringLiteral("home.bak.2025-06-01T00:00:00Z.mailsignature")}));
+    QCOMPARE(writer.backups(work),
+        urls({ QStringLiteral("work.bak.folder"), QStringLiteral("work.bak.anything else"),
+            QStringLiteral("work.bak.2025-01-01T00:00:00Z.mailsignature"),
+            QStringLiteral("work.bak.2025-03-01T00:00:00Z.mailsignature"),
+            QStringLiteral("work.bak.dangling") }));
+    QCOMPARE(writer.backups(home), urls({ QStringLiteral("home.bak.2025-06-01T00:00:00Z.mailsignature") }));
     QVERIFY(writer.backups(dotted).isEmpty());
     const SignatureFile signature = signatureAt(home);
     QCOMPARE(signature.backups(), writer.backups(home));
@@ -478,27 +480,32 @@ void TestSignatureWriter::multipartHeaderBecomesSinglePart_data()
 {
     QTest::addColumn<QString>("header");
     QTest::addColumn<QString>("rewritten");
-    const QString declaration =
-        QStringLiteral("Content-Type: text/html; charset=utf-8\nContent-Transfer-Encoding: 8bit");
+    const QString declaration
+        = QStringLiteral("Content-Type: text/html; charset=utf-8\nContent-Transfer-Encoding: 8bit");
     QTest::addRow("folded type, other headers kept in place")
-        << QStringLiteral("Content-Transfer-Encoding: 7bit\nContent-Type: multipart/related;\n\ttype=\"text/html\";\n"
-                          "\tboundary=\"Apple-Mail=_AB\"\nMessage-Id: <x@y>\nMime-Version: 1.0 (Mac OS X Mail 16.0)")
+        << QStringLiteral(
+               "Content-Transfer-Encoding: 7bit\nContent-Type: multipart/related;\n\ttype=\"text/html\";\n"
+               "\tboundary=\"Apple-Mail=_AB\"\nMessage-Id: <x@y>\nMime-Version: 1.0 (Mac OS X Mail 16.0)")
         << declaration + QStringLiteral("\nMessage-Id: <x@y>\nMime-Version: 1.0 (Mac OS X Mail 16.0)");
-    QTest::addRow("type last")
-        << QStringLiteral("Mime-Version: 1.0\nContent-Type: multipart/mixed; boundary=b")
-        << QStringLiteral("Mime-Version: 1.0\n") + declaration;
+    QTest::addRow("type last") << QStringLiteral(
+        "Mime-Version: 1.0\nContent-Type: multipart/mixed; boundary=b")
+                               << QStringLiteral("Mime-Version: 1.0\n") + declaration;
     QTest::addRow("folded kept header keeps its lines")
-        << QStringLiteral("X-Note: one\n two\nContent-Type: multipart/mixed; boundary=b\nContent-Disposition: inline;\n"
-                          "\tfilename=x\nX-Last: z")
+        << QStringLiteral(
+               "X-Note: one\n two\nContent-Type: multipart/mixed; boundary=b\nContent-Disposition: inline;\n"
+               "\tfilename=x\nX-Last: z")
         << QStringLiteral("X-Note: one\n two\n") + declaration + QStringLiteral("\nX-Last: z");
-    QTest::addRow("any letter case")
-        << QStringLiteral("CONTENT-TYPE: Multipart/Related; Boundary=\"q\"\nCONTENT-TRANSFER-ENCODING: Quoted-Printable\nMIME-Version: 1.0")
-        << declaration + QStringLiteral("\nMIME-Version: 1.0");
+    QTest::addRow("any letter case") << QStringLiteral(
+        "CONTENT-TYPE: Multipart/Related; Boundary=\"q\"\nCONTENT-TRANSFER-ENCODING: "
+        "Quoted-Printable\nMIME-Version: 1.0")
+                                     << declaration + QStringLiteral("\nMIME-Version: 1.0");
     QTest::addRow("lookalike above the real type goes too")
-        << QStringLiteral("X-Content-Type: multipart/mixed; boundary=z\nMessage-Id: <m>\nContent-Type: text/plain")
+        << QStringLiteral(
+               "X-Content-Type: multipart/mixed; boundary=z\nMessage-Id: <m>\nContent-Type: text/plain")
         << declaration + QStringLiteral("\nMessage-Id: <m>");
     QTest::addRow("CR LF line ends kept")
-        << QStringLiteral("Message-Id: <m>\r\nContent-Type: multipart/related; boundary=b\r\nMime-Version: 1.0")
+        << QStringLiteral(
+               "Message-Id: <m>\r\nContent-Type: multipart/related; boundary=b\r\nMime-Version: 1.0")
         << QStringLiteral("Message-Id: <m>\r\nContent-Type: text/html; charset=utf-8\r\n"
                           "Content-Transfer-Encoding: 8bit\r\nMime-Version: 1.0");
 }
@@ -510,7 +517,7 @@ void TestSignatureWriter::multipartHeaderBecomesSinglePart()
     QVERIFY(declaresMultipart(header));
     QCOMPARE(SignatureWriter::singlePartHeader(header), rewritten);
     QCOMPARE(SignatureWriter::composeText(header, QStringLiteral("<p>x</p>")),
-             rewritten + QStringLiteral("\n\n<p>x</p>\n"));
+        rewritten + QStringLiteral("\n\n<p>x</p>\n"));
 }
 
 void TestSignatureWriter::composedTextReadsBack_data()
@@ -519,19 +526,22 @@ void TestSignatureWriter::composedTextReadsBack_data()
     QTest::addColumn<bool>("headerKept");
     QTest::addRow("plain") << plainHeader << true;
     QTest::addRow("no header block") << QString() << true;
-    QTest::addRow("quoted-printable")
-        << QStringLiteral("Content-Transfer-Encoding: quoted-printable\nContent-Type: text/html;\n\tcharset=utf-8") << true;
+    QTest::addRow("quoted-printable") << QStringLiteral(
+        "Content-Transfer-Encoding: quoted-printable\nContent-Type: text/html;\n\tcharset=utf-8")
+                                      << true;
     QTest::addRow("quoted-printable folded away, so not declared")
         << QStringLiteral("Content-Transfer-Encoding:\n quoted-printable\nContent-Type: text/html") << true;
-    QTest::addRow("multipart")
-        << QStringLiteral("Content-Type: multipart/related;\n\tboundary=\"b\"\nMime-Version: 1.0") << false;
-    QTest::addRow("multipart, quoted-printable declared as well")
-        << QStringLiteral("Content-Transfer-Encoding: quoted-printable\nContent-Type: multipart/related; boundary=b")
-        << false;
+    QTest::addRow("multipart") << QStringLiteral(
+        "Content-Type: multipart/related;\n\tboundary=\"b\"\nMime-Version: 1.0")
+                               << false;
+    QTest::addRow("multipart, quoted-printable declared as well") << QStringLiteral(
+        "Content-Transfer-Encoding: quoted-printable\nContent-Type: multipart/related; boundary=b")
+                                                                  << false;
     QTest::addRow("multipart without a boundary")
         << QStringLiteral("Content-Type: multipart/related\nMime-Version: 1.0") << true;
     QTest::addRow("multipart, CR LF")
-        << QStringLiteral("Content-Type: multipart/related; boundary=b\r\nContent-ID: <c>\r\nX-A: 1") << false;
+        << QStringLiteral("Content-Type: multipart/related; boundary=b\r\nContent-ID: <c>\r\nX-A: 1")
+        << false;
 }
 
 void TestSignatureWriter::composedTextReadsBack()
@@ -539,8 +549,8 @@ void TestSignatureWriter::composedTextReadsBack()
     QFETCH(QString, header);
     QFETCH(bool, headerKept);
     const QStringList htmls = {
-        QStringLiteral("<div style=\"a=b\">Ren\u00E9e \U0001F33B</div>\n\n<p>") + QString(120, u'x') +
-            QStringLiteral(" \t\r\n=41 end "),
+        QStringLiteral("<div style=\"a=b\">Ren\u00E9e \U0001F33B</div>\n\n<p>") + QString(120, u'x')
+            + QStringLiteral(" \t\r\n=41 end "),
         QString(),
         QStringLiteral("--b\nContent-Type: text/html\n\n<p>looks like a part</p>\n--b--\n"),
     };
@@ -557,9 +567,10 @@ void TestSignatureWriter::composedTextReadsBack()
 void TestSignatureWriter::savedFixtureReadsBack_data()
 {
     QTest::addColumn<QString>("fixture");
-    for (const QString& folder : {QStringLiteral("saving"), QStringLiteral("signatures")}) {
+    for (const QString& folder : { QStringLiteral("saving"), QStringLiteral("signatures") }) {
         const QDir dir(test::fixturePath(folder));
-        for (const QString& name : dir.entryList({QStringLiteral("*.mailsignature")}, QDir::Files, QDir::Name))
+        for (const QString& name :
+            dir.entryList({ QStringLiteral("*.mailsignature") }, QDir::Files, QDir::Name))
             QTest::addRow("%s", qPrintable(folder + u'/' + name)) << folder + u'/' + name;
     }
 }
@@ -569,7 +580,8 @@ void TestSignatureWriter::savedFixtureReadsBack()
     QFETCH(QString, fixture);
     Workspace space;
     const QByteArray original = test::readFixture(fixture);
-    const SignatureFile signature = signatureAt(space.signature(QStringLiteral("work.mailsignature"), original));
+    const SignatureFile signature
+        = signatureAt(space.signature(QStringLiteral("work.mailsignature"), original));
     const auto loaded = signature.loadContent();
     if (!loaded) {
         QStringDecoder utf8(QStringDecoder::Utf8);
@@ -580,7 +592,8 @@ void TestSignatureWriter::savedFixtureReadsBack()
 
     const QString edits[] = {
         loaded->html,
-        loaded->html + QStringLiteral("<p>\u00E9dit\u00E9 = ok =41 \U0001F600 ") + QString(90, u'-') + QStringLiteral(" </p>"),
+        loaded->html + QStringLiteral("<p>\u00E9dit\u00E9 = ok =41 \U0001F600 ") + QString(90, u'-')
+            + QStringLiteral(" </p>"),
     };
     int second = 0;
     for (const QString& html : edits) {
@@ -594,7 +607,7 @@ void TestSignatureWriter::savedFixtureReadsBack()
         QCOMPARE(reread->html, withFinalLineFeed(html));
         if (declaresMultipart(loaded->header)) {
             QVERIFY(!declaresMultipart(reread->header));
-            for (const QString& kept : {QStringLiteral("Message-Id:"), QStringLiteral("Mime-Version:")}) {
+            for (const QString& kept : { QStringLiteral("Message-Id:"), QStringLiteral("Mime-Version:") }) {
                 if (loaded->header.contains(kept))
                     QVERIFY2(reread->header.contains(kept), qPrintable(reread->header));
             }
@@ -602,7 +615,8 @@ void TestSignatureWriter::savedFixtureReadsBack()
             QCOMPARE(reread->header, loaded->header);
         }
     }
-    QCOMPARE(contents(space.backupPath(QStringLiteral("work.bak.2025-01-31T12:00:00Z.mailsignature"))), original);
+    QCOMPARE(
+        contents(space.backupPath(QStringLiteral("work.bak.2025-01-31T12:00:00Z.mailsignature"))), original);
 }
 
 QTEST_GUILESS_MAIN(TestSignatureWriter)

@@ -18,17 +18,17 @@ std::expected<void, Error> FakeFileAttributes::clearImmutable(const QString& pat
     return {};
 }
 
-std::expected<LockResult, Error> FakeFileAttributes::setPermissionsAndImmutable(const QString& path,
-                                                                                int posixPermissions)
+std::expected<LockResult, Error> FakeFileAttributes::setPermissionsAndImmutable(
+    const QString& path, int posixPermissions)
 {
     record(QStringLiteral("lock"), path);
     if (m_lockError)
         return std::unexpected(*m_lockError);
     m_permissions.insert(path, posixPermissions);
     if (m_refusal)
-        return LockResult{false, *m_refusal};
+        return LockResult { false, *m_refusal };
     m_immutable.insert(path);
-    return LockResult{true, {}};
+    return LockResult { true, {} };
 }
 
 std::expected<bool, Error> FakeFileAttributes::isImmutable(const QString& path) const

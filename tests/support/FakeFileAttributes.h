@@ -20,15 +20,16 @@ public:
     Q_DISABLE_COPY_MOVE(FakeFileAttributes)
 
     std::expected<void, Error> clearImmutable(const QString& path) override;
-    std::expected<LockResult, Error> setPermissionsAndImmutable(const QString& path, int posixPermissions) override;
+    std::expected<LockResult, Error> setPermissionsAndImmutable(
+        const QString& path, int posixPermissions) override;
     std::expected<bool, Error> isImmutable(const QString& path) const override;
 
     // "clear" or "lock", and the path, in the order of the calls.
     QStringList calls() const { return m_calls; }
     std::optional<int> permissions(const QString& path) const;
 
-    void failClearWith(const QString& description) { m_clearError = Error{description}; }
-    void failLockWith(const QString& description) { m_lockError = Error{description}; }
+    void failClearWith(const QString& description) { m_clearError = Error { description }; }
+    void failLockWith(const QString& description) { m_lockError = Error { description }; }
     // The flag is refused, as without privilege; permissions are still recorded.
     void refuseLock(const QString& reason) { m_refusal = reason; }
     // Called at the start of each call, with "clear" or "lock" and the path.
