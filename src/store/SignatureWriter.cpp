@@ -91,8 +91,9 @@ QList<HeaderLine> headerLines(const QString& header)
     return lines;
 }
 
-// One header with its continuation lines (and any empty line between them), as a piece
-// of the original text and the break after it.
+// One header with its continuation lines, as a piece of the original text and the break
+// after it. Empty lines (which only odd line breaks such as CR CR make) are left out: kept
+// next to a removed header they could join into a blank line and end the header block.
 struct HeaderField {
     QString text;
     QString lineBreak;
@@ -103,7 +104,9 @@ QList<HeaderField> headerFields(const QString& header)
 {
     QList<HeaderField> fields;
     for (const HeaderLine& line : headerLines(header)) {
-        const bool startsField = !line.text.isEmpty() && !isWhiteSpace(line.text.front());
+        if (line.text.isEmpty())
+            continue;
+        const bool startsField = !isWhiteSpace(line.text.front());
         if (startsField || fields.isEmpty()) {
             const qsizetype colon = line.text.indexOf(u':');
             fields.append({ line.text, line.lineBreak,

@@ -13,6 +13,9 @@
 #include <QTest>
 #include <QThread>
 
+#include <memory>
+#include <random>
+
 #include <sys/stat.h>
 
 using namespace veltrin;
@@ -25,6 +28,13 @@ const QDateTime noon = QDateTime(QDate(2025, 1, 31), QTime(12, 0, 0, 500), Qt::U
 template <typename T> QByteArray why(const std::expected<T, Error>& result)
 {
     return result ? QByteArray() : result.error().description.toLocal8Bit();
+}
+
+// Line breaks and other invisible characters spelled out, for failure messages.
+QByteArray escaped(const QString& text)
+{
+    const std::unique_ptr<char[]> spelled(QTest::toString(text));
+    return QByteArray(spelled.get());
 }
 
 QByteArray contents(const QString& path)
@@ -131,6 +141,7 @@ private Q_SLOTS:
     void multipartHeaderBecomesSinglePart();
     void composedTextReadsBack_data();
     void composedTextReadsBack();
+    void generatedMultipartHeadersReadBack();
     void savedFixtureReadsBack_data();
     void savedFixtureReadsBack();
 };
@@ -562,6 +573,47 @@ void TestSignatureWriter::composedTextReadsBack()
         else
             QVERIFY(!declaresMultipart(read.header) && !declaresQuotedPrintable(read.header));
     }
+}
+
+void TestSignatureWriter::generatedMultipartHeadersReadBack()
+{
+    // Header blocks as a reader may hand them over (no blank line, no final line feed), made
+    // of header lines, folded lines, lookalikes and every kind of line break.
+    const QStringList lines = {
+        QStringLiteral("Content-Type: multipart/related;"),
+        QStringLiteral("\tboundary=\"b\""),
+        QStringLiteral("Content-Type: multipart/mixed; boundary=c"),
+        QStringLiteral("Message-Id: <m@x>"),
+        QStringLiteral(" folded"),
+        QStringLiteral("Content-Transfer-Encoding: quoted-printable"),
+        QStringLiteral("X-Content-Type: text/plain"),
+        QStringLiteral("Mime-Version: 1.0"),
+        QString(),
+        QStringLiteral(" content-type: multipart/alternative; boundary=d"),
+        QStringLiteral("Content-Type: text/plain"),
+    };
+    const QStringList breaks
+        = { QStringLiteral("\n"), QStringLiteral("\r\n"), QStringLiteral("\r"), QStringLiteral("\u2028") };
+    std::mt19937 random(4105);
+    std::uniform_int_distribution<int> count(1, 8);
+    std::uniform_int_distribution<int> line(0, int(lines.size()) - 1);
+    std::uniform_int_distribution<int> lineBreak(0, int(breaks.size()) - 1);
+    const QString html = QStringLiteral("<p>a=b =41</p>");
+    int tried = 0;
+    for (int round = 0; round < 4000; ++round) {
+        QString header;
+        for (int n = count(random); n > 0; --n)
+            header += lines[line(random)] + (n > 1 ? breaks[lineBreak(random)] : QString());
+        if (header.contains(u"\n\n") || header.endsWith(u'\n') || !declaresMultipart(header))
+            continue;
+        ++tried;
+        const SignatureContent read = SignatureReader::parse(SignatureWriter::composeText(header, html));
+        if (read.html != html + u'\n' || declaresMultipart(read.header)
+            || declaresQuotedPrintable(read.header))
+            QFAIL(QByteArray("header " + escaped(header) + " was rewritten to " + escaped(read.header))
+                      .constData());
+    }
+    QVERIFY(tried > 500);
 }
 
 void TestSignatureWriter::savedFixtureReadsBack_data()
