@@ -33,7 +33,9 @@ public:
     // content and the backup.
     std::expected<SaveResult, Error> save(
         const QUrl& filePath, const QString& header, const QString& html) const;
-    // Backups of this signature, newest first; empty when the folder can't be listed.
+    // Backups of this signature, newest first by creation (birth) time, where the file
+    // system keeps none by the last status change; entries without a readable time come
+    // last. Empty when the folder can't be listed.
     QList<QUrl> backups(const QUrl& filePath) const;
     // The file's content modification time, or the current time when that can't be read.
     QDateTime modificationDate(const QUrl& filePath) const;
