@@ -158,16 +158,13 @@ void TrackingQueue::send(const QByteArray& item, std::function<void(SendResult)>
 TrackingQueue::SendResult TrackingQueue::classify(const QNetworkReply& reply)
 {
     const QNetworkReply::NetworkError error = reply.error();
-    // Connection, proxy and protocol failures, timeouts and cancellation: no usable reply.
-    const bool transportFailure = error != QNetworkReply::NoError
-        && (error < QNetworkReply::ContentAccessDenied
-            || (error >= QNetworkReply::ProtocolUnknownError
-                && error < QNetworkReply::InternalServerError));
-    if (transportFailure)
-        return SendResult::retryLater;
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid())
         return error == QNetworkReply::NoError ? SendResult::sent : SendResult::retryLater;
+    // Connection, proxy and timeout errors after the status line: the reply did not arrive
+    // whole. Other codes only mirror the status (400 shows up as a protocol error).
+    if (error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied)
+        return SendResult::retryLater;
     const int code = status.toInt();
     if (code >= 200 && code <= 299)
         return SendResult::sent;

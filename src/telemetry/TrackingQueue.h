@@ -63,6 +63,8 @@ public:
     static QByteArray encodeItems(const QList<QByteArray>& items);
     // Absent unless the bytes are a JSON array of strings that are all valid Base64.
     static std::optional<QList<QByteArray>> decodeItems(const QByteArray& bytes);
+    // 2xx and a finished reply without HTTP status: sent; 4xx: rejected; the rest: retryLater.
+    static SendResult classify(const QNetworkReply& reply);
 
 private:
     using Completion = std::function<void()>;
@@ -73,7 +75,6 @@ private:
     void continueFlushing();
     void finishFlushing();
     void send(const QByteArray& item, std::function<void(SendResult)> handle);
-    static SendResult classify(const QNetworkReply& reply);
     void loadIfNeeded();
     void save();
     void shutDown(QThread* owner);
