@@ -59,7 +59,7 @@ QString DeviceInfo::hardwareModel() const
 QString DeviceInfo::versionFromRelease(const QString& release)
 {
     // "6.1.0-18-amd64" -> 6.1.0, "5.10" -> 5.10.0; whatever follows the numbers is the vendor's.
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,9})(?:\\.(\\d{1,9}))?(?:\\.(\\d{1,9}))?"));
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,9})(?!\\d)(?:\\.(\\d{1,9})(?!\\d))?(?:\\.(\\d{1,9})(?!\\d))?"));
     const QRegularExpressionMatch match = pattern.match(release.trimmed());
     if (!match.hasMatch())
         return QStringLiteral("0.0.0");
