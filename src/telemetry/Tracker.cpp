@@ -108,8 +108,13 @@ Tracker::Parts Tracker::Parts::system()
 
 Tracker& Tracker::shared()
 {
-    // Deliberately leaked: the tracker lives as long as the process, past the application object.
-    static Tracker* const tracker = new Tracker(Parts::system());
+    // Deliberately leaked: the tracker lives as long as the process. Only the queue's thread is
+    // ended, while the application object still exists, so that no request runs into its end.
+    static Tracker* const tracker = [] {
+        auto* shared = new Tracker(Parts::system());
+        qAddPostRoutine([] { Tracker::shared().backend().queue().stop(); });
+        return shared;
+    }();
     return *tracker;
 }
 

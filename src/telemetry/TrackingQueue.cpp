@@ -34,6 +34,13 @@ TrackingQueue::TrackingQueue(const QUrl& endpoint, std::optional<QUrl> fileURL,
 
 TrackingQueue::~TrackingQueue()
 {
+    stop();
+}
+
+void TrackingQueue::stop()
+{
+    if (m_stopped.exchange(true))
+        return;
     if (m_thread->isRunning()) {
         QThread* owner = QThread::currentThread();
         // Runs after every call posted before it, so each item handed over is saved first.
@@ -66,6 +73,10 @@ QFuture<void> TrackingQueue::post(std::function<void(const Completion&)> work)
     auto promise = std::make_shared<QPromise<void>>();
     promise->start();
     QFuture<void> future = promise->future();
+    if (m_stopped) {
+        promise->finish();
+        return future;
+    }
     {
         QMutexLocker locker(&m_callsMutex);
         ++m_openCalls;

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QWaitCondition>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -52,6 +53,10 @@ public:
 
     // Blocks until every call posted so far has finished. Not for the queue's own thread.
     void waitForIdle();
+    // Lets the calls posted so far run, abandons an unanswered request (its item stays in the
+    // file) and ends the thread; later calls finish at once without doing anything. For the end
+    // of the process, before the application object goes; the destructor does the same.
+    void stop();
 
     QUrl endpoint() const { return m_endpoint; }
     std::optional<QUrl> fileURL() const { return m_fileURL; }
@@ -98,6 +103,7 @@ private:
     Completion m_loopDone; // the call that started the running delivery loop
     QPointer<QNetworkReply> m_inFlight;
 
+    std::atomic<bool> m_stopped = false;
     QMutex m_callsMutex;
     QWaitCondition m_callsIdle;
     int m_openCalls = 0;
