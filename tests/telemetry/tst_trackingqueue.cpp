@@ -116,7 +116,7 @@ void TestTrackingQueue::writeQueueFile(const QList<QByteArray>& list) const
 void TestTrackingQueue::fileFollowsEveryStep()
 {
     test::ScriptedHttpServer server;
-    server.script({Reply::withStatus(200, 300ms)});
+    server.script({Reply::withStatus(200, 1500ms)});
     TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file));
     QVERIFY(!QFile::exists(m_file)); // creating the queue reads and writes nothing
 
@@ -165,7 +165,7 @@ void TestTrackingQueue::outcomes_data()
     QTest::addRow("bytes that are not HTTP stop")
         << QList<Reply>{Reply::raw("SSH-2.0-nope\r\n"), Reply::raw("\x00\x01\x02"), Reply::raw("?")}
         << items(1, 2);
-    QTest::addRow("timeout stops") << QList<Reply>{Reply::withStatus(200, 3000ms)} << items(1, 2);
+    QTest::addRow("timeout stops") << QList<Reply>{Reply::withStatus(200, 4000ms)} << items(1, 2);
 }
 
 void TestTrackingQueue::outcomes()
@@ -177,7 +177,7 @@ void TestTrackingQueue::outcomes()
     server.setDefaultReply(Reply::withStatus(500));
     writeQueueFile(items(1, 2));
 
-    TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file), 400ms);
+    TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file), 1000ms);
     QVERIFY(finished(queue.flush()));
 
     QCOMPARE(fileItems(), left);
@@ -257,15 +257,15 @@ void TestTrackingQueue::restartResendsTheItemInFlight()
 void TestTrackingQueue::eventWhileInFlightJoinsTheRunningLoop()
 {
     test::ScriptedHttpServer server;
-    server.script({Reply::withStatus(200, 600ms)});
+    server.script({Reply::withStatus(200, 2000ms)});
     TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file));
 
     const QFuture<void> first = queue.enqueue(item(1));
     QTRY_COMPARE(server.requestCount(), 1);
     const QFuture<void> second = queue.enqueue(item(2));
     const QFuture<void> extraFlush = queue.flush();
-    QVERIFY(finished(second, 400));
-    QVERIFY(finished(extraFlush, 400));
+    QVERIFY(finished(second, 1500));
+    QVERIFY(finished(extraFlush, 1500));
     QVERIFY(!first.isFinished());
     QCOMPARE(fileItems(), items(1, 2)); // appended and saved at once
     QCOMPARE(server.requestCount(), 1); // still one request in flight
@@ -290,7 +290,7 @@ void TestTrackingQueue::capacityDropsTheOldest()
 void TestTrackingQueue::trimOfTheItemInFlightKeepsTheNextOne()
 {
     test::ScriptedHttpServer server;
-    server.script({Reply::withStatus(200, 500ms)});
+    server.script({Reply::withStatus(200, 1500ms)});
     server.setDefaultReply(Reply::withStatus(500));
     writeQueueFile(items(1, 500));
     TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file));
