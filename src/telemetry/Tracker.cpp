@@ -26,7 +26,7 @@ const QString kOpenSessionKey = QStringLiteral("tracking.openSession");
 
 // 2001-01-01T00:00:00Z in milliseconds since the Unix epoch.
 constexpr qint64 kReferenceDateMSecs = 978307200000;
-// The years 1 and 9999, the range every part of the envelope's ISO 8601 form can carry.
+// From year 1 to year 9999: the times an envelope's ISO 8601 form can carry.
 constexpr double kEarliestSeconds = -62135596800.0 - 978307200.0;
 constexpr double kLatestSeconds = 253402300799.0 - 978307200.0;
 
@@ -93,17 +93,17 @@ std::optional<Tracker::OpenSession> Tracker::OpenSession::decode(const QByteArra
     return OpenSession{id.toString(), *start, *lastSeen, cleanExit.toBool()};
 }
 
-Tracker::Parts Tracker::Parts::system()
+Tracker::Setup Tracker::Setup::system()
 {
-    Parts parts;
-    parts.preferences = std::make_shared<SettingsPreferences>();
-    parts.arguments = QCoreApplication::instance() ? QCoreApplication::arguments() : QStringList();
-    parts.environment = QProcessEnvironment::systemEnvironment();
-    parts.bundle = BundleInfo::current();
-    parts.device = std::make_shared<DeviceInfo>();
-    parts.errorReporting = std::make_shared<LocalErrorReporting>();
-    parts.dsn = QStringLiteral(VELTRIN_SENTRY_DSN);
-    return parts;
+    Setup setup;
+    setup.preferences = std::make_shared<SettingsPreferences>();
+    setup.arguments = QCoreApplication::instance() ? QCoreApplication::arguments() : QStringList();
+    setup.environment = QProcessEnvironment::systemEnvironment();
+    setup.bundle = BundleInfo::current();
+    setup.device = std::make_shared<DeviceInfo>();
+    setup.errorReporting = std::make_shared<LocalErrorReporting>();
+    setup.dsn = QStringLiteral(VELTRIN_SENTRY_DSN);
+    return setup;
 }
 
 Tracker& Tracker::shared()
@@ -111,30 +111,30 @@ Tracker& Tracker::shared()
     // Deliberately leaked: the tracker lives as long as the process. Only the queue's thread is
     // ended, while the application object still exists, so that no request runs into its end.
     static Tracker* const tracker = [] {
-        auto* shared = new Tracker(Parts::system());
+        auto* shared = new Tracker(Setup::system());
         qAddPostRoutine([] { Tracker::shared().backend().queue().stop(); });
         return shared;
     }();
     return *tracker;
 }
 
-Tracker::Tracker(Parts parts)
-    : m_preferences(std::move(parts.preferences)),
-      m_clock(parts.clock ? std::move(parts.clock) : [] { return QDateTime::currentDateTimeUtc(); }),
-      m_heartbeatInterval(parts.heartbeatInterval)
+Tracker::Tracker(Setup setup)
+    : m_preferences(std::move(setup.preferences)),
+      m_clock(setup.clock ? std::move(setup.clock) : [] { return QDateTime::currentDateTimeUtc(); }),
+      m_heartbeatInterval(setup.heartbeatInterval)
 {
-    auto sentry = std::make_shared<SentryTracker>(std::move(parts.errorReporting), parts.dsn);
+    auto sentry = std::make_shared<SentryTracker>(std::move(setup.errorReporting), setup.dsn);
 
-    const QUrl endpoint = parts.endpoint ? *parts.endpoint : BackendTracker::eventsEndpoint(parts.environment);
-    std::optional<QUrl> fileURL = parts.queueFolder.isEmpty()
+    const QUrl endpoint = setup.endpoint ? *setup.endpoint : BackendTracker::eventsEndpoint(setup.environment);
+    std::optional<QUrl> fileURL = setup.queueFolder.isEmpty()
         ? TrackingQueue::queueFileURL()
-        : std::optional<QUrl>(QUrl::fromLocalFile(queueFile(parts.queueFolder)));
-    auto queue = std::make_unique<TrackingQueue>(endpoint, std::move(fileURL), parts.requestTimeout);
-    m_backend = std::make_shared<BackendTracker>(std::move(queue), m_preferences, parts.bundle,
-                                                 std::move(parts.device), m_clock);
+        : std::optional<QUrl>(QUrl::fromLocalFile(queueFile(setup.queueFolder)));
+    auto queue = std::make_unique<TrackingQueue>(endpoint, std::move(fileURL), setup.requestTimeout);
+    m_backend = std::make_shared<BackendTracker>(std::move(queue), m_preferences, setup.bundle,
+                                                 std::move(setup.device), m_clock);
 
     m_trackers = {sentry, m_backend};
-    m_enabled = !isTelemetryDisabled(parts.environment, parts.arguments);
+    m_enabled = !isTelemetryDisabled(setup.environment, setup.arguments);
     m_sessionID = newUuidText();
     m_sessionStart = now();
 }

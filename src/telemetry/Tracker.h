@@ -51,7 +51,7 @@ public:
     };
 
     // Everything the tracker works with; system() gives the real ones.
-    struct Parts {
+    struct Setup {
         std::shared_ptr<Preferences> preferences;
         QStringList arguments;
         QProcessEnvironment environment;
@@ -65,7 +65,7 @@ public:
         std::chrono::milliseconds heartbeatInterval{30000};
         Clock clock;
 
-        static Parts system();
+        static Setup system();
     };
 
     // Made on first use, never destroyed.
@@ -73,7 +73,7 @@ public:
 
     // Builds the back-ends (error reporting first, then events with its queue) and decides once
     // whether telemetry is on. Sends and writes nothing.
-    explicit Tracker(Parts parts);
+    explicit Tracker(Setup setup);
     ~Tracker() override;
     Q_DISABLE_COPY_MOVE(Tracker)
 

@@ -93,21 +93,21 @@ Launch TestTracker::launch(QStringList arguments, QProcessEnvironment environmen
 {
     Launch run;
     run.preferences = std::make_shared<test::RecordingPreferences>(m_dir->filePath(QStringLiteral("prefs")));
-    Tracker::Parts parts;
-    parts.preferences = run.preferences;
-    parts.arguments = std::move(arguments);
-    parts.environment = std::move(environment);
-    parts.bundle = {QStringLiteral("org.veltrin.Veltrin"), QStringLiteral("0.1.0"), QStringLiteral("7")};
-    parts.device = std::make_shared<DeviceInfo>(DeviceInfo::Sources{QStringLiteral("6.1.0-18-amd64"), QString()});
-    parts.errorReporting = run.errorReporting;
-    parts.dsn = kDsn;
+    Tracker::Setup setup;
+    setup.preferences = run.preferences;
+    setup.arguments = std::move(arguments);
+    setup.environment = std::move(environment);
+    setup.bundle = {QStringLiteral("org.veltrin.Veltrin"), QStringLiteral("0.1.0"), QStringLiteral("7")};
+    setup.device = std::make_shared<DeviceInfo>(DeviceInfo::Sources{QStringLiteral("6.1.0-18-amd64"), QString()});
+    setup.errorReporting = run.errorReporting;
+    setup.dsn = kDsn;
     if (injectEndpoint)
-        parts.endpoint = m_server->url();
-    parts.queueFolder = m_dir->filePath(QStringLiteral("Application Support"));
-    parts.requestTimeout = 2s;
-    parts.heartbeatInterval = heartbeat;
-    parts.clock = [this] { return m_now; };
-    run.tracker = std::make_unique<Tracker>(std::move(parts));
+        setup.endpoint = m_server->url();
+    setup.queueFolder = m_dir->filePath(QStringLiteral("Application Support"));
+    setup.requestTimeout = 2s;
+    setup.heartbeatInterval = heartbeat;
+    setup.clock = [this] { return m_now; };
+    run.tracker = std::make_unique<Tracker>(std::move(setup));
     return run;
 }
 
