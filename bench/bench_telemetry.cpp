@@ -15,16 +15,17 @@ using namespace veltrin;
 
 namespace {
 
-const TrackingEvent kEvent{QStringLiteral("app_open"), QStringLiteral("install"),
-                           {{QStringLiteral("session_id"), TrackingValue::string(QStringLiteral("C9B98F93-3BA4-42EC-90E8-A7C58DAD90A4"))}},
-                           QDateTime::currentDateTimeUtc()};
+const TrackingEvent kEvent { QStringLiteral("app_open"), QStringLiteral("install"),
+    { { QStringLiteral("session_id"),
+        TrackingValue::string(QStringLiteral("C9B98F93-3BA4-42EC-90E8-A7C58DAD90A4")) } },
+    QDateTime::currentDateTimeUtc() };
 
 QList<QByteArray> envelopes(int count)
 {
     QTemporaryDir dir;
     SettingsPreferences preferences(dir.filePath(QStringLiteral("prefs")));
-    const DeviceMetadata metadata = DeviceMetadata::current(preferences, BundleInfo::current(), DeviceInfo(),
-                                                            QDateTime::currentDateTimeUtc());
+    const DeviceMetadata metadata = DeviceMetadata::current(
+        preferences, BundleInfo::current(), DeviceInfo(), QDateTime::currentDateTimeUtc());
     QList<QByteArray> list;
     for (int n = 0; n < count; ++n)
         list << Envelope::make(kEvent, metadata, QStringLiteral("org.veltrin.Veltrin")).encodeData().value();
@@ -41,7 +42,8 @@ void BM_EnvelopeForOneEvent(benchmark::State& state)
     const DeviceInfo device;
     DeviceMetadata::installIdentity(preferences, bundle.shortVersion, QDateTime::currentDateTimeUtc());
     for (auto _ : state) {
-        const DeviceMetadata metadata = DeviceMetadata::current(preferences, bundle, device, QDateTime::currentDateTimeUtc());
+        const DeviceMetadata metadata
+            = DeviceMetadata::current(preferences, bundle, device, QDateTime::currentDateTimeUtc());
         benchmark::DoNotOptimize(Envelope::make(kEvent, metadata, bundle.identifier).encodeData());
     }
 }

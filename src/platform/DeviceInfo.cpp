@@ -14,7 +14,7 @@ constexpr qint64 kMaxProductNameBytes = 256;
 
 QString unameRelease()
 {
-    utsname name{};
+    utsname name {};
     if (uname(&name) != 0)
         return {};
     return QString::fromUtf8(name.release);
@@ -23,11 +23,14 @@ QString unameRelease()
 } // namespace
 
 DeviceInfo::DeviceInfo()
-    : m_sources{QString(), QStringLiteral("/sys/devices/virtual/dmi/id/product_name")}
+    : m_sources { QString(), QStringLiteral("/sys/devices/virtual/dmi/id/product_name") }
 {
 }
 
-DeviceInfo::DeviceInfo(Sources sources) : m_sources(std::move(sources)) {}
+DeviceInfo::DeviceInfo(Sources sources)
+    : m_sources(std::move(sources))
+{
+}
 
 QString DeviceInfo::os() const
 {
@@ -36,8 +39,7 @@ QString DeviceInfo::os() const
 
 QString DeviceInfo::osVersion() const
 {
-    return versionFromRelease(m_sources.kernelRelease.isEmpty() ? unameRelease()
-                                                                : m_sources.kernelRelease);
+    return versionFromRelease(m_sources.kernelRelease.isEmpty() ? unameRelease() : m_sources.kernelRelease);
 }
 
 QString DeviceInfo::hardwareModel() const
@@ -59,7 +61,8 @@ QString DeviceInfo::hardwareModel() const
 QString DeviceInfo::versionFromRelease(const QString& release)
 {
     // "6.1.0-18-amd64" -> 6.1.0, "5.10" -> 5.10.0; whatever follows the numbers is the vendor's.
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,9})(?!\\d)(?:\\.(\\d{1,9})(?!\\d))?(?:\\.(\\d{1,9})(?!\\d))?"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\d{1,9})(?!\\d)(?:\\.(\\d{1,9})(?!\\d))?(?:\\.(\\d{1,9})(?!\\d))?"));
     const QRegularExpressionMatch match = pattern.match(release.trimmed());
     if (!match.hasMatch())
         return QStringLiteral("0.0.0");

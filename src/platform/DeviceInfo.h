@@ -10,7 +10,7 @@ class DeviceInfo {
 public:
     // Where the answers come from; tests point these at values of their own.
     struct Sources {
-        QString kernelRelease;   // uname's release text; the empty text asks uname itself
+        QString kernelRelease; // uname's release text; the empty text asks uname itself
         QString productNamePath; // a DMI product name file; the empty text means none
     };
 

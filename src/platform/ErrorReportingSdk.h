@@ -13,11 +13,31 @@ namespace veltrin {
 // so that the order in which a configuration step set them can be checked.
 class ErrorReportingOptions {
 public:
-    void setDsn(const QString& dsn) { m_dsn = dsn; m_setOrder << QStringLiteral("dsn"); }
-    void setTracesSampleRate(double rate) { m_tracesSampleRate = rate; m_setOrder << QStringLiteral("tracesSampleRate"); }
-    void setEnableAppHangTracking(bool on) { m_enableAppHangTracking = on; m_setOrder << QStringLiteral("enableAppHangTracking"); }
-    void setSendDefaultPii(bool on) { m_sendDefaultPii = on; m_setOrder << QStringLiteral("sendDefaultPii"); }
-    void setEnvironment(const QString& environment) { m_environment = environment; m_setOrder << QStringLiteral("environment"); }
+    void setDsn(const QString& dsn)
+    {
+        m_dsn = dsn;
+        m_setOrder << QStringLiteral("dsn");
+    }
+    void setTracesSampleRate(double rate)
+    {
+        m_tracesSampleRate = rate;
+        m_setOrder << QStringLiteral("tracesSampleRate");
+    }
+    void setEnableAppHangTracking(bool on)
+    {
+        m_enableAppHangTracking = on;
+        m_setOrder << QStringLiteral("enableAppHangTracking");
+    }
+    void setSendDefaultPii(bool on)
+    {
+        m_sendDefaultPii = on;
+        m_setOrder << QStringLiteral("sendDefaultPii");
+    }
+    void setEnvironment(const QString& environment)
+    {
+        m_environment = environment;
+        m_setOrder << QStringLiteral("environment");
+    }
 
     QString dsn() const { return m_dsn; }
     std::optional<double> tracesSampleRate() const { return m_tracesSampleRate; }

@@ -31,8 +31,7 @@ void LocalErrorReporting::addBreadcrumb(const Breadcrumb& breadcrumb)
 bool LocalErrorReporting::isUsableDsn(const QString& dsn)
 {
     const QUrl url(dsn, QUrl::StrictMode);
-    return url.isValid() && !url.scheme().isEmpty() && !url.host().isEmpty()
-        && !url.userName().isEmpty();
+    return url.isValid() && !url.scheme().isEmpty() && !url.host().isEmpty() && !url.userName().isEmpty();
 }
 
 } // namespace veltrin

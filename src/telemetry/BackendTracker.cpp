@@ -9,11 +9,13 @@
 
 namespace veltrin {
 
-BackendTracker::BackendTracker(std::unique_ptr<TrackingQueue> queue,
-                               std::shared_ptr<Preferences> preferences, BundleInfo bundle,
-                               std::shared_ptr<const DeviceInfo> device, Clock clock)
-    : m_queue(std::move(queue)), m_preferences(std::move(preferences)),
-      m_bundle(std::move(bundle)), m_device(std::move(device)), m_clock(std::move(clock))
+BackendTracker::BackendTracker(std::unique_ptr<TrackingQueue> queue, std::shared_ptr<Preferences> preferences,
+    BundleInfo bundle, std::shared_ptr<const DeviceInfo> device, Clock clock)
+    : m_queue(std::move(queue))
+    , m_preferences(std::move(preferences))
+    , m_bundle(std::move(bundle))
+    , m_device(std::move(device))
+    , m_clock(std::move(clock))
 {
 }
 
@@ -22,7 +24,8 @@ BackendTracker::~BackendTracker() = default;
 void BackendTracker::start()
 {
     ensureInstallIdentity();
-    QMetaObject::invokeMethod(this, [this] { m_queue->flush(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { m_queue->flush(); }, Qt::QueuedConnection);
 }
 
 void BackendTracker::track(const TrackingEvent& event)
@@ -40,14 +43,12 @@ void BackendTracker::track(const TrackingEvent& event)
 
 void BackendTracker::ensureInstallIdentity()
 {
-    DeviceMetadata::installIdentity(*m_preferences, DeviceMetadata::appVersionOf(m_bundle),
-                                    m_clock());
+    DeviceMetadata::installIdentity(*m_preferences, DeviceMetadata::appVersionOf(m_bundle), m_clock());
 }
 
 std::optional<QByteArray> BackendTracker::makeEnvelopeData(const TrackingEvent& event)
 {
-    const DeviceMetadata metadata =
-        DeviceMetadata::current(*m_preferences, m_bundle, *m_device, m_clock());
+    const DeviceMetadata metadata = DeviceMetadata::current(*m_preferences, m_bundle, *m_device, m_clock());
     return Envelope::make(event, metadata, m_bundle.identifier).encodeData();
 }
 

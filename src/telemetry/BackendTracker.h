@@ -28,7 +28,7 @@ public:
     using Clock = std::function<QDateTime()>;
 
     BackendTracker(std::unique_ptr<TrackingQueue> queue, std::shared_ptr<Preferences> preferences,
-                   BundleInfo bundle, std::shared_ptr<const DeviceInfo> device, Clock clock);
+        BundleInfo bundle, std::shared_ptr<const DeviceInfo> device, Clock clock);
     ~BackendTracker() override;
     Q_DISABLE_COPY_MOVE(BackendTracker)
 

@@ -17,26 +17,18 @@ const QString kInstallVersionKey = QStringLiteral("tracking.installVersion");
 
 } // namespace
 
-DeviceMetadata DeviceMetadata::current(Preferences& preferences, const BundleInfo& bundle,
-                                       const DeviceInfo& device, const QDateTime& now)
+DeviceMetadata DeviceMetadata::current(
+    Preferences& preferences, const BundleInfo& bundle, const DeviceInfo& device, const QDateTime& now)
 {
     const QString appVersion = appVersionOf(bundle);
     const QString osVersion = device.osVersion();
     const InstallIdentity identity = installIdentity(preferences, appVersion, now);
-    return {appVersion,
-            appBuildOf(bundle),
-            device.os(),
-            osVersion,
-            hardwareModel(device),
-            QLocale::system().name(),
-            identity.deviceID,
-            identity.installDate,
-            identity.installVersion};
+    return { appVersion, appBuildOf(bundle), device.os(), osVersion, hardwareModel(device),
+        QLocale::system().name(), identity.deviceID, identity.installDate, identity.installVersion };
 }
 
-DeviceMetadata::InstallIdentity DeviceMetadata::installIdentity(Preferences& preferences,
-                                                                const QString& currentVersion,
-                                                                const QDateTime& now)
+DeviceMetadata::InstallIdentity DeviceMetadata::installIdentity(
+    Preferences& preferences, const QString& currentVersion, const QDateTime& now)
 {
     const std::optional<QString> storedID = preferences.string(kDeviceIDKey);
     std::optional<QDateTime> storedDate;
@@ -46,7 +38,7 @@ DeviceMetadata::InstallIdentity DeviceMetadata::installIdentity(Preferences& pre
         if (storedDate) {
             storedVersion = preferences.string(kInstallVersionKey);
             if (storedVersion)
-                return {*storedID, storedDate->toUTC(), *storedVersion};
+                return { *storedID, storedDate->toUTC(), *storedVersion };
         }
     } else {
         storedDate = preferences.date(kInstallDateKey);
@@ -54,7 +46,7 @@ DeviceMetadata::InstallIdentity DeviceMetadata::installIdentity(Preferences& pre
     if (!storedVersion)
         storedVersion = preferences.string(kInstallVersionKey);
 
-    const InstallIdentity identity{
+    const InstallIdentity identity {
         storedID.value_or(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()),
         storedDate ? storedDate->toUTC() : now.toUTC(),
         storedVersion.value_or(currentVersion),

@@ -29,12 +29,12 @@ struct DeviceMetadata {
     };
 
     // May write the install identity (see installIdentity).
-    static DeviceMetadata current(Preferences& preferences, const BundleInfo& bundle,
-                                  const DeviceInfo& device, const QDateTime& now);
+    static DeviceMetadata current(
+        Preferences& preferences, const BundleInfo& bundle, const DeviceInfo& device, const QDateTime& now);
     // Reads "tracking.deviceID", "tracking.installDate" and "tracking.installVersion"; when any
     // of them is missing or of another type, fills it in and writes all three back.
-    static InstallIdentity installIdentity(Preferences& preferences, const QString& currentVersion,
-                                           const QDateTime& now);
+    static InstallIdentity installIdentity(
+        Preferences& preferences, const QString& currentVersion, const QDateTime& now);
     static QString hardwareModel(const DeviceInfo& device);
 
     // The bundle's version texts, "0" when the bundle has none.

@@ -5,25 +5,12 @@
 
 namespace veltrin {
 
-Envelope Envelope::make(const TrackingEvent& event, const DeviceMetadata& metadata,
-                        const QString& app)
+Envelope Envelope::make(const TrackingEvent& event, const DeviceMetadata& metadata, const QString& app)
 {
-    return {QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(),
-            app,
-            event.name,
-            event.previousEvent,
-            event.payload,
-            metadata.appVersion,
-            metadata.appBuild,
-            metadata.os,
-            metadata.osVersion,
-            metadata.device,
-            metadata.locale,
-            metadata.deviceID,
-            std::nullopt,
-            metadata.installTimestamp,
-            metadata.installVersion,
-            event.timestamp};
+    return { QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), app, event.name,
+        event.previousEvent, event.payload, metadata.appVersion, metadata.appBuild, metadata.os,
+        metadata.osVersion, metadata.device, metadata.locale, metadata.deviceID, std::nullopt,
+        metadata.installTimestamp, metadata.installVersion, event.timestamp };
 }
 
 std::optional<QJsonObject> Envelope::encode() const

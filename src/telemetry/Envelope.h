@@ -32,8 +32,7 @@ struct Envelope {
     QDateTime timestamp;
 
     // A fresh event_id for every envelope; app is the bundle identifier.
-    static Envelope make(const TrackingEvent& event, const DeviceMetadata& metadata,
-                         const QString& app);
+    static Envelope make(const TrackingEvent& event, const DeviceMetadata& metadata, const QString& app);
 
     // Absent when a point in time has no ISO 8601 form (invalid, or outside years 1 to 9999).
     std::optional<QJsonObject> encode() const;

@@ -5,7 +5,8 @@
 namespace veltrin {
 
 SentryTracker::SentryTracker(std::shared_ptr<ErrorReportingSdk> sdk, const QString& dsn)
-    : m_sdk(std::move(sdk)), m_dsn(dsn)
+    : m_sdk(std::move(sdk))
+    , m_dsn(dsn)
 {
 }
 

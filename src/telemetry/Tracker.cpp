@@ -52,8 +52,8 @@ std::optional<QDateTime> dateFromReferenceSeconds(const QJsonValue& value)
     const double seconds = value.toDouble();
     if (!std::isfinite(seconds) || seconds < kEarliestSeconds || seconds > kLatestSeconds)
         return std::nullopt;
-    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)) + kReferenceDateMSecs,
-                                          Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(
+        qint64(std::llround(seconds * 1000.0)) + kReferenceDateMSecs, Qt::UTC);
 }
 
 QString queueFile(const QString& folder)
@@ -70,16 +70,14 @@ std::optional<QByteArray> Tracker::OpenSession::encode() const
     const std::optional<double> lastSeenSeconds = secondsSinceReferenceDate(lastSeen);
     if (!startSeconds || !lastSeenSeconds)
         return std::nullopt;
-    const QJsonObject object{{QStringLiteral("id"), id},
-                             {QStringLiteral("start"), *startSeconds},
-                             {QStringLiteral("lastSeen"), *lastSeenSeconds},
-                             {QStringLiteral("cleanExit"), cleanExit}};
+    const QJsonObject object { { QStringLiteral("id"), id }, { QStringLiteral("start"), *startSeconds },
+        { QStringLiteral("lastSeen"), *lastSeenSeconds }, { QStringLiteral("cleanExit"), cleanExit } };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 std::optional<Tracker::OpenSession> Tracker::OpenSession::decode(const QByteArray& bytes)
 {
-    QJsonParseError error{};
+    QJsonParseError error {};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;
@@ -90,7 +88,7 @@ std::optional<Tracker::OpenSession> Tracker::OpenSession::decode(const QByteArra
     const std::optional<QDateTime> lastSeen = dateFromReferenceSeconds(object.value(u"lastSeen"));
     if (!id.isString() || !cleanExit.isBool() || !start || !lastSeen)
         return std::nullopt;
-    return OpenSession{id.toString(), *start, *lastSeen, cleanExit.toBool()};
+    return OpenSession { id.toString(), *start, *lastSeen, cleanExit.toBool() };
 }
 
 Tracker::Setup Tracker::Setup::system()
@@ -119,21 +117,22 @@ Tracker& Tracker::shared()
 }
 
 Tracker::Tracker(Setup setup)
-    : m_preferences(std::move(setup.preferences)),
-      m_clock(setup.clock ? std::move(setup.clock) : [] { return QDateTime::currentDateTimeUtc(); }),
-      m_heartbeatInterval(setup.heartbeatInterval)
+    : m_preferences(std::move(setup.preferences))
+    , m_clock(setup.clock ? std::move(setup.clock) : [] { return QDateTime::currentDateTimeUtc(); })
+    , m_heartbeatInterval(setup.heartbeatInterval)
 {
     auto sentry = std::make_shared<SentryTracker>(std::move(setup.errorReporting), setup.dsn);
 
-    const QUrl endpoint = setup.endpoint ? *setup.endpoint : BackendTracker::eventsEndpoint(setup.environment);
+    const QUrl endpoint
+        = setup.endpoint ? *setup.endpoint : BackendTracker::eventsEndpoint(setup.environment);
     std::optional<QUrl> fileURL = setup.queueFolder.isEmpty()
         ? TrackingQueue::queueFileURL()
         : std::optional<QUrl>(QUrl::fromLocalFile(queueFile(setup.queueFolder)));
     auto queue = std::make_unique<TrackingQueue>(endpoint, std::move(fileURL), setup.requestTimeout);
-    m_backend = std::make_shared<BackendTracker>(std::move(queue), m_preferences, setup.bundle,
-                                                 std::move(setup.device), m_clock);
+    m_backend = std::make_shared<BackendTracker>(
+        std::move(queue), m_preferences, setup.bundle, std::move(setup.device), m_clock);
 
-    m_trackers = {sentry, m_backend};
+    m_trackers = { sentry, m_backend };
     m_enabled = !isTelemetryDisabled(setup.environment, setup.arguments);
     m_sessionID = newUuidText();
     m_sessionStart = now();
@@ -156,7 +155,7 @@ void Tracker::start()
 
 void Tracker::track(const QString& name, const QDateTime& at, const TrackingPayload& payload)
 {
-    const TrackingEvent event{name, m_lastEvent, payload, at};
+    const TrackingEvent event { name, m_lastEvent, payload, at };
     m_lastEvent = name;
     for (const std::shared_ptr<EventTracker>& tracker : std::as_const(m_trackers))
         tracker->track(event);
@@ -165,12 +164,10 @@ void Tracker::track(const QString& name, const QDateTime& at, const TrackingPayl
 bool Tracker::isTelemetryDisabled()
 {
     return isTelemetryDisabled(QProcessEnvironment::systemEnvironment(),
-                               QCoreApplication::instance() ? QCoreApplication::arguments()
-                                                            : QStringList());
+        QCoreApplication::instance() ? QCoreApplication::arguments() : QStringList());
 }
 
-bool Tracker::isTelemetryDisabled(const QProcessEnvironment& environment,
-                                  const QStringList& arguments)
+bool Tracker::isTelemetryDisabled(const QProcessEnvironment& environment, const QStringList& arguments)
 {
     if (environment.contains(QStringLiteral("XCTestConfigurationFilePath")))
         return true;
@@ -189,9 +186,9 @@ void Tracker::recoverPreviousSession()
     // Both times lie within years 1 to 9999, so the difference fits easily.
     const qint64 durationMs = std::max<qint64>(0, session->start.msecsTo(session->lastSeen));
     track(QStringLiteral("app_close"), session->lastSeen,
-          {{QStringLiteral("session_id"), TrackingValue::string(session->id)},
-           {QStringLiteral("duration_ms"), TrackingValue::integer(durationMs)},
-           {QStringLiteral("clean_exit"), TrackingValue::boolean(session->cleanExit)}});
+        { { QStringLiteral("session_id"), TrackingValue::string(session->id) },
+            { QStringLiteral("duration_ms"), TrackingValue::integer(durationMs) },
+            { QStringLiteral("clean_exit"), TrackingValue::boolean(session->cleanExit) } });
 }
 
 void Tracker::trackInstallIfNeeded()
@@ -214,7 +211,7 @@ void Tracker::startSession()
     connect(m_heartbeat, &QTimer::timeout, this, &Tracker::runHeartbeat);
     m_heartbeat->start();
     track(QStringLiteral("app_open"), now(),
-          {{QStringLiteral("session_id"), TrackingValue::string(m_sessionID)}});
+        { { QStringLiteral("session_id"), TrackingValue::string(m_sessionID) } });
 }
 
 void Tracker::runHeartbeat()
@@ -237,8 +234,8 @@ void Tracker::endSession()
 
 void Tracker::saveOpenSession(const QDateTime& lastSeen, bool cleanExit)
 {
-    const std::optional<QByteArray> bytes =
-        OpenSession{m_sessionID, m_sessionStart, lastSeen, cleanExit}.encode();
+    const std::optional<QByteArray> bytes
+        = OpenSession { m_sessionID, m_sessionStart, lastSeen, cleanExit }.encode();
     if (bytes)
         m_preferences->set(kOpenSessionKey, *bytes);
 }

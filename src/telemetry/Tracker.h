@@ -59,10 +59,10 @@ public:
         std::shared_ptr<const DeviceInfo> device;
         std::shared_ptr<ErrorReportingSdk> errorReporting;
         QString dsn;
-        std::optional<QUrl> endpoint;  // absent: from the environment, else the default
-        QString queueFolder;           // empty: the Application Support folder
-        std::chrono::milliseconds requestTimeout{60000};
-        std::chrono::milliseconds heartbeatInterval{30000};
+        std::optional<QUrl> endpoint; // absent: from the environment, else the default
+        QString queueFolder; // empty: the Application Support folder
+        std::chrono::milliseconds requestTimeout { 60000 };
+        std::chrono::milliseconds heartbeatInterval { 30000 };
         Clock clock;
 
         static Setup system();
@@ -83,8 +83,7 @@ public:
     void track(const QString& name, const QDateTime& at, const TrackingPayload& payload);
 
     static bool isTelemetryDisabled();
-    static bool isTelemetryDisabled(const QProcessEnvironment& environment,
-                                    const QStringList& arguments);
+    static bool isTelemetryDisabled(const QProcessEnvironment& environment, const QStringList& arguments);
 
     void recoverPreviousSession();
     void trackInstallIfNeeded();

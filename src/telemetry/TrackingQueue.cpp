@@ -22,10 +22,12 @@ constexpr qint64 kMaxFileBytes = 32 * 1024 * 1024;
 
 } // namespace
 
-TrackingQueue::TrackingQueue(const QUrl& endpoint, std::optional<QUrl> fileURL,
-                             std::chrono::milliseconds timeout)
-    : m_endpoint(endpoint), m_fileURL(std::move(fileURL)), m_timeout(timeout),
-      m_thread(std::make_unique<QThread>())
+TrackingQueue::TrackingQueue(
+    const QUrl& endpoint, std::optional<QUrl> fileURL, std::chrono::milliseconds timeout)
+    : m_endpoint(endpoint)
+    , m_fileURL(std::move(fileURL))
+    , m_timeout(timeout)
+    , m_thread(std::make_unique<QThread>())
 {
     m_thread->setObjectName(QStringLiteral("TrackingQueue"));
     moveToThread(m_thread.get());
@@ -44,8 +46,8 @@ void TrackingQueue::stop()
     if (m_thread->isRunning()) {
         QThread* owner = QThread::currentThread();
         // Runs after every call posted before it, so each item handed over is saved first.
-        QMetaObject::invokeMethod(this, [this, owner] { shutDown(owner); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, owner] { shutDown(owner); }, Qt::BlockingQueuedConnection);
         m_thread->quit();
         m_thread->wait();
     }
@@ -252,7 +254,7 @@ QByteArray TrackingQueue::encodeItems(const QList<QByteArray>& items)
 
 std::optional<QList<QByteArray>> TrackingQueue::decodeItems(const QByteArray& bytes)
 {
-    QJsonParseError error{};
+    QJsonParseError error {};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())
         return std::nullopt;
@@ -262,8 +264,8 @@ std::optional<QList<QByteArray>> TrackingQueue::decodeItems(const QByteArray& by
     for (const QJsonValue& value : array) {
         if (!value.isString())
             return std::nullopt;
-        auto decoded = QByteArray::fromBase64Encoding(value.toString().toUtf8(),
-                                                      QByteArray::AbortOnBase64DecodingErrors);
+        auto decoded = QByteArray::fromBase64Encoding(
+            value.toString().toUtf8(), QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded)
             return std::nullopt;
         items.append(*decoded);

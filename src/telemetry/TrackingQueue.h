@@ -35,11 +35,11 @@ public:
     enum class SendResult { sent, rejected, retryLater };
 
     static constexpr qsizetype maxQueueSize = 500;
-    static constexpr std::chrono::milliseconds defaultTimeout{60000};
+    static constexpr std::chrono::milliseconds defaultTimeout { 60000 };
 
     // fileURL absent: the queue lives in memory only.
     explicit TrackingQueue(const QUrl& endpoint, std::optional<QUrl> fileURL = queueFileURL(),
-                           std::chrono::milliseconds timeout = defaultTimeout);
+        std::chrono::milliseconds timeout = defaultTimeout);
     // Waits for the call in progress (an unanswered request is abandoned, its item kept) and
     // stops the thread. The file holds every item that was not delivered.
     ~TrackingQueue() override;

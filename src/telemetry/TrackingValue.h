@@ -28,7 +28,10 @@ public:
 
 private:
     using Value = std::variant<QString, qint64, bool>;
-    explicit TrackingValue(Value value) : m_value(std::move(value)) {}
+    explicit TrackingValue(Value value)
+        : m_value(std::move(value))
+    {
+    }
     Value m_value;
 };
 

@@ -2,7 +2,10 @@
 
 namespace veltrin::test {
 
-RecordingPreferences::RecordingPreferences(const QString& filePath) : m_settings(filePath) {}
+RecordingPreferences::RecordingPreferences(const QString& filePath)
+    : m_settings(filePath)
+{
+}
 
 QVariant RecordingPreferences::object(const QString& key) const
 {

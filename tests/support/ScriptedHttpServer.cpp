@@ -15,23 +15,23 @@ struct ScriptedHttpServer::Connection {
     QByteArray buffer;
 };
 
-ScriptedHttpServer::Reply ScriptedHttpServer::Reply::withStatus(int status,
-                                                               std::chrono::milliseconds delay)
+ScriptedHttpServer::Reply ScriptedHttpServer::Reply::withStatus(int status, std::chrono::milliseconds delay)
 {
-    return {Kind::status, status, delay, {}};
+    return { Kind::status, status, delay, {} };
 }
 
 ScriptedHttpServer::Reply ScriptedHttpServer::Reply::dropped()
 {
-    return {Kind::dropConnection, 0, {}, {}};
+    return { Kind::dropConnection, 0, {}, {} };
 }
 
 ScriptedHttpServer::Reply ScriptedHttpServer::Reply::raw(const QByteArray& bytes)
 {
-    return {Kind::rawBytes, 0, {}, bytes};
+    return { Kind::rawBytes, 0, {}, bytes };
 }
 
-ScriptedHttpServer::ScriptedHttpServer() : m_thread(std::make_unique<QThread>())
+ScriptedHttpServer::ScriptedHttpServer()
+    : m_thread(std::make_unique<QThread>())
 {
     m_thread->setObjectName(QStringLiteral("ScriptedHttpServer"));
     m_context = new QObject;
@@ -50,7 +50,8 @@ ScriptedHttpServer::ScriptedHttpServer() : m_thread(std::make_unique<QThread>())
 
 ScriptedHttpServer::~ScriptedHttpServer()
 {
-    QMetaObject::invokeMethod(m_context, [this] { delete m_context; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_context, [this] { delete m_context; }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
 }
@@ -127,8 +128,8 @@ void ScriptedHttpServer::serve(const std::shared_ptr<Connection>& connection)
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines[i].indexOf(':');
             if (colon > 0)
-                request.headers.insert(lines[i].left(colon).trimmed().toLower(),
-                                       lines[i].mid(colon + 1).trimmed());
+                request.headers.insert(
+                    lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
         }
         const qsizetype length = request.headers.value("content-length", "0").toLongLong();
         const qsizetype bodyStart = headerEnd + 4;

@@ -24,7 +24,7 @@ public:
         enum class Kind { status, dropConnection, rawBytes };
         Kind kind = Kind::status;
         int status = 200;
-        std::chrono::milliseconds delay{0};
+        std::chrono::milliseconds delay { 0 };
         QByteArray bytes; // for rawBytes: written as they are, then the connection is closed
 
         static Reply withStatus(int status, std::chrono::milliseconds delay = {});

@@ -63,13 +63,17 @@ void TestEnvelope::init()
 
 void TestEnvelope::payloadEncodesBareValues()
 {
-    const TrackingPayload payload{{QStringLiteral("session_id"), TrackingValue::string(QStringLiteral("S"))},
-                                  {QStringLiteral("duration_ms"), TrackingValue::integer(1500)},
-                                  {QStringLiteral("clean_exit"), TrackingValue::boolean(true)},
-                                  {QStringLiteral("delta"), TrackingValue::integer(-9007199254740993)}};
-    const QByteArray json = QJsonDocument(TrackingEvent::encodePayload(payload)).toJson(QJsonDocument::Compact);
-    QCOMPARE(json, QByteArray(R"({"clean_exit":true,"delta":-9007199254740993,"duration_ms":1500,"session_id":"S"})"));
-    QCOMPARE(QJsonDocument(TrackingEvent::encodePayload({})).toJson(QJsonDocument::Compact), QByteArray("{}"));
+    const TrackingPayload payload { { QStringLiteral("session_id"),
+                                        TrackingValue::string(QStringLiteral("S")) },
+        { QStringLiteral("duration_ms"), TrackingValue::integer(1500) },
+        { QStringLiteral("clean_exit"), TrackingValue::boolean(true) },
+        { QStringLiteral("delta"), TrackingValue::integer(-9007199254740993) } };
+    const QByteArray json
+        = QJsonDocument(TrackingEvent::encodePayload(payload)).toJson(QJsonDocument::Compact);
+    QCOMPARE(json,
+        QByteArray(R"({"clean_exit":true,"delta":-9007199254740993,"duration_ms":1500,"session_id":"S"})"));
+    QCOMPARE(
+        QJsonDocument(TrackingEvent::encodePayload({})).toJson(QJsonDocument::Compact), QByteArray("{}"));
 }
 
 void TestEnvelope::envelopeMembers_data()
@@ -86,10 +90,11 @@ void TestEnvelope::envelopeMembers()
     QFETCH(int, memberCount);
     const QString productFile = m_dir->filePath(QStringLiteral("product_name"));
     QVERIFY(test::writeFile(productFile, "  Desk Model 7\n"));
-    const DeviceInfo device({QStringLiteral("6.1.0-18-amd64"), productFile});
-    const BundleInfo bundle{QStringLiteral("org.veltrin.Veltrin"), QStringLiteral("0.1.0"), QStringLiteral("42")};
-    const TrackingEvent event{QStringLiteral("app_open"), previous,
-                              {{QStringLiteral("session_id"), TrackingValue::string(QStringLiteral("S-1"))}}, kNow};
+    const DeviceInfo device({ QStringLiteral("6.1.0-18-amd64"), productFile });
+    const BundleInfo bundle { QStringLiteral("org.veltrin.Veltrin"), QStringLiteral("0.1.0"),
+        QStringLiteral("42") };
+    const TrackingEvent event { QStringLiteral("app_open"), previous,
+        { { QStringLiteral("session_id"), TrackingValue::string(QStringLiteral("S-1")) } }, kNow };
 
     const DeviceMetadata metadata = DeviceMetadata::current(*m_preferences, bundle, device, kNow);
     const Envelope first = Envelope::make(event, metadata, bundle.identifier);
@@ -104,18 +109,21 @@ void TestEnvelope::envelopeMembers()
     if (previous)
         QCOMPARE(json.value(u"previous_event").toString(), *previous);
     QVERIFY(QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$"))
-                .match(json.value(u"event_id").toString()).hasMatch());
+                .match(json.value(u"event_id").toString())
+                .hasMatch());
     QVERIFY(first.eventID != second.eventID);
     QCOMPARE(json.value(u"app").toString(), QStringLiteral("org.veltrin.Veltrin"));
     QCOMPARE(json.value(u"event").toString(), QStringLiteral("app_open"));
-    QCOMPARE(json.value(u"payload").toObject(), QJsonObject({{QStringLiteral("session_id"), QStringLiteral("S-1")}}));
+    QCOMPARE(json.value(u"payload").toObject(),
+        QJsonObject({ { QStringLiteral("session_id"), QStringLiteral("S-1") } }));
     QCOMPARE(json.value(u"app_version").toString(), QStringLiteral("0.1.0"));
     QCOMPARE(json.value(u"app_build").toString(), QStringLiteral("42"));
     QCOMPARE(json.value(u"os").toString(), QStringLiteral("Linux"));
     QCOMPARE(json.value(u"os_version").toString(), QStringLiteral("6.1.0"));
     QCOMPARE(json.value(u"device").toString(), QStringLiteral("Desk Model 7"));
     QCOMPARE(json.value(u"locale").toString(), QLocale::system().name());
-    QCOMPARE(json.value(u"idfv").toString(), m_preferences->string(QStringLiteral("tracking.deviceID")).value());
+    QCOMPARE(
+        json.value(u"idfv").toString(), m_preferences->string(QStringLiteral("tracking.deviceID")).value());
     QCOMPARE(json.value(u"install_timestamp").toString(), QStringLiteral("2026-12-10T09:45:03Z"));
     QCOMPARE(json.value(u"install_version").toString(), QStringLiteral("0.1.0"));
     QCOMPARE(json.value(u"timestamp").toString(), QStringLiteral("2026-12-10T09:45:03Z"));
@@ -132,12 +140,13 @@ void TestEnvelope::unencodableTimeDropsTheEnvelope_data()
 void TestEnvelope::unencodableTimeDropsTheEnvelope()
 {
     QFETCH(QDateTime, time);
-    const TrackingEvent event{QStringLiteral("install"), std::nullopt, {}, time};
-    const DeviceMetadata metadata{};
+    const TrackingEvent event { QStringLiteral("install"), std::nullopt, {}, time };
+    const DeviceMetadata metadata {};
     QVERIFY(!Envelope::make(event, metadata, QString()).encodeData());
-    QCOMPARE(Envelope::iso8601(QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC)), QStringLiteral("0001-01-01T00:00:00Z"));
+    QCOMPARE(Envelope::iso8601(QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC)),
+        QStringLiteral("0001-01-01T00:00:00Z"));
     QCOMPARE(Envelope::iso8601(QDateTime(QDate(2026, 3, 1), QTime(1, 2, 3, 999), Qt::OffsetFromUTC, 3600)),
-             QStringLiteral("2026-03-01T00:02:03Z"));
+        QStringLiteral("2026-03-01T00:02:03Z"));
 }
 
 void TestEnvelope::installIdentity_data()
@@ -152,21 +161,21 @@ void TestEnvelope::installIdentity_data()
     const QVariant date = QDateTime(QDate(2025, 1, 2), QTime(3, 4, 5), Qt::UTC);
     const QVariant version = QStringLiteral("0.0.9");
     QTest::addRow("fresh installation") << QVariantMap() << true << false << false << false;
-    QTest::addRow("complete: nothing written")
-        << QVariantMap{{QStringLiteral("tracking.deviceID"), id}, {QStringLiteral("tracking.installDate"), date},
-                       {QStringLiteral("tracking.installVersion"), version}}
-        << false << true << true << true;
-    QTest::addRow("date missing")
-        << QVariantMap{{QStringLiteral("tracking.deviceID"), id}, {QStringLiteral("tracking.installVersion"), version}}
-        << true << true << false << true;
-    QTest::addRow("date stored as text")
-        << QVariantMap{{QStringLiteral("tracking.deviceID"), id},
-                       {QStringLiteral("tracking.installDate"), QStringLiteral("2025-01-02")},
-                       {QStringLiteral("tracking.installVersion"), version}}
-        << true << true << false << true;
+    QTest::addRow("complete: nothing written") << QVariantMap { { QStringLiteral("tracking.deviceID"), id },
+        { QStringLiteral("tracking.installDate"), date },
+        { QStringLiteral("tracking.installVersion"), version } }
+                                               << false << true << true << true;
+    QTest::addRow("date missing") << QVariantMap { { QStringLiteral("tracking.deviceID"), id },
+        { QStringLiteral("tracking.installVersion"), version } }
+                                  << true << true << false << true;
+    QTest::addRow("date stored as text") << QVariantMap { { QStringLiteral("tracking.deviceID"), id },
+        { QStringLiteral("tracking.installDate"), QStringLiteral("2025-01-02") },
+        { QStringLiteral("tracking.installVersion"), version } }
+                                         << true << true << false << true;
     QTest::addRow("identifier stored as data")
-        << QVariantMap{{QStringLiteral("tracking.deviceID"), QByteArray("id")}, {QStringLiteral("tracking.installDate"), date},
-                       {QStringLiteral("tracking.installVersion"), version}}
+        << QVariantMap { { QStringLiteral("tracking.deviceID"), QByteArray("id") },
+               { QStringLiteral("tracking.installDate"), date },
+               { QStringLiteral("tracking.installVersion"), version } }
         << true << false << true << true;
 }
 
@@ -184,24 +193,30 @@ void TestEnvelope::installIdentity()
     const auto identity = DeviceMetadata::installIdentity(*m_preferences, QStringLiteral("0.1.0"), kNow);
 
     QCOMPARE(identity.deviceID == stored.value(QStringLiteral("tracking.deviceID")).toString(), keepsID);
-    QVERIFY(QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")).match(identity.deviceID).hasMatch() || keepsID);
-    QCOMPARE(identity.installDate, keepsDate ? stored.value(QStringLiteral("tracking.installDate")).toDateTime() : kNow);
+    QVERIFY(QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$"))
+                .match(identity.deviceID)
+                .hasMatch()
+        || keepsID);
+    QCOMPARE(identity.installDate,
+        keepsDate ? stored.value(QStringLiteral("tracking.installDate")).toDateTime() : kNow);
     QCOMPARE(identity.installVersion, keepsVersion ? QStringLiteral("0.0.9") : QStringLiteral("0.1.0"));
 
     const SettingsPreferences reopened(m_dir->filePath(QStringLiteral("prefs")));
     QCOMPARE(reopened.string(QStringLiteral("tracking.deviceID")), identity.deviceID);
     QCOMPARE(reopened.date(QStringLiteral("tracking.installDate")), identity.installDate);
     QCOMPARE(reopened.string(QStringLiteral("tracking.installVersion")), identity.installVersion);
-    const QStringList all{QStringLiteral("set tracking.deviceID"), QStringLiteral("set tracking.installDate"),
-                          QStringLiteral("set tracking.installVersion")};
+    const QStringList all { QStringLiteral("set tracking.deviceID"),
+        QStringLiteral("set tracking.installDate"), QStringLiteral("set tracking.installVersion") };
     QCOMPARE(m_preferences->writes(), rewritten ? all : QStringList());
 }
 
 void TestEnvelope::metadataAfterAnUpdate()
 {
-    const DeviceInfo device({QStringLiteral("6.1.0"), QString()});
-    const BundleInfo first{QStringLiteral("org.veltrin.Veltrin"), QStringLiteral("0.1.0"), QStringLiteral("1")};
-    const BundleInfo updated{QStringLiteral("org.veltrin.Veltrin"), QStringLiteral("0.2.0"), QStringLiteral("2")};
+    const DeviceInfo device({ QStringLiteral("6.1.0"), QString() });
+    const BundleInfo first { QStringLiteral("org.veltrin.Veltrin"), QStringLiteral("0.1.0"),
+        QStringLiteral("1") };
+    const BundleInfo updated { QStringLiteral("org.veltrin.Veltrin"), QStringLiteral("0.2.0"),
+        QStringLiteral("2") };
     const DeviceMetadata before = DeviceMetadata::current(*m_preferences, first, device, kNow);
     const DeviceMetadata after = DeviceMetadata::current(*m_preferences, updated, device, kNow.addDays(30));
 
@@ -211,7 +226,7 @@ void TestEnvelope::metadataAfterAnUpdate()
     QCOMPARE(after.installTimestamp, kNow);
     QCOMPARE(after.deviceID, before.deviceID);
     QCOMPARE(after.device, QString()); // no product name: the empty text
-    const BundleInfo none{QString(), QString(), QString()};
+    const BundleInfo none { QString(), QString(), QString() };
     QCOMPARE(DeviceMetadata::appVersionOf(none), QStringLiteral("0"));
     QCOMPARE(DeviceMetadata::appBuildOf(none), QStringLiteral("0"));
 }
@@ -233,18 +248,23 @@ void TestEnvelope::osVersion()
     QFETCH(QString, release);
     QFETCH(QString, version);
     QCOMPARE(DeviceInfo::versionFromRelease(release), version);
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(DeviceInfo().osVersion()).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"))
+                .match(DeviceInfo().osVersion())
+                .hasMatch());
 }
 
 void TestEnvelope::hardwareModel_data()
 {
     QTest::addColumn<std::optional<QByteArray>>("content");
     QTest::addColumn<QString>("model");
-    QTest::addRow("trimmed") << std::optional<QByteArray>("\tThinkPad X1 Carbon \n") << QStringLiteral("ThinkPad X1 Carbon");
+    QTest::addRow("trimmed") << std::optional<QByteArray>("\tThinkPad X1 Carbon \n")
+                             << QStringLiteral("ThinkPad X1 Carbon");
     QTest::addRow("no file") << std::optional<QByteArray>() << QString();
     QTest::addRow("empty") << std::optional<QByteArray>("") << QString();
-    QTest::addRow("stops at NUL") << std::optional<QByteArray>(QByteArray("Model\0junk", 10)) << QStringLiteral("Model");
-    QTest::addRow("invalid UTF-8 replaced") << std::optional<QByteArray>("Mod\xffl") << QStringLiteral("Mod\uFFFDl");
+    QTest::addRow("stops at NUL") << std::optional<QByteArray>(QByteArray("Model\0junk", 10))
+                                  << QStringLiteral("Model");
+    QTest::addRow("invalid UTF-8 replaced")
+        << std::optional<QByteArray>("Mod\xffl") << QStringLiteral("Mod\uFFFDl");
     QTest::addRow("far too long") << std::optional<QByteArray>(QByteArray(100000, 'x')) << QString();
 }
 
@@ -255,7 +275,7 @@ void TestEnvelope::hardwareModel()
     const QString path = m_dir->filePath(QStringLiteral("product_name"));
     if (content)
         QVERIFY(test::writeFile(path, *content));
-    QCOMPARE(DeviceMetadata::hardwareModel(DeviceInfo({QStringLiteral("6.1.0"), path})), model);
+    QCOMPARE(DeviceMetadata::hardwareModel(DeviceInfo({ QStringLiteral("6.1.0"), path })), model);
 }
 
 void TestEnvelope::eventsEndpoint_data()
@@ -270,7 +290,8 @@ void TestEnvelope::eventsEndpoint_data()
     QTest::addRow("plain words") << std::optional<QString>(QStringLiteral("not a url")) << fallback;
     QTest::addRow("relative path") << std::optional<QString>(QStringLiteral("/v1/events")) << fallback;
     QTest::addRow("no host") << std::optional<QString>(QStringLiteral("file:///tmp/events")) << fallback;
-    QTest::addRow("bad port") << std::optional<QString>(QStringLiteral("http://127.0.0.1:99999/x")) << fallback;
+    QTest::addRow("bad port") << std::optional<QString>(QStringLiteral("http://127.0.0.1:99999/x"))
+                              << fallback;
     QTest::addRow("spaces") << std::optional<QString>(QStringLiteral(" http://127.0.0.1/ x")) << fallback;
 }
 

@@ -11,7 +11,7 @@ const QString kDsn = QStringLiteral("https://0123456789abcdef0123456789abcdef@er
 
 TrackingEvent makeEvent(const QString& name, std::optional<QString> previous, TrackingPayload payload = {})
 {
-    return {name, std::move(previous), std::move(payload), QDateTime::currentDateTimeUtc()};
+    return { name, std::move(previous), std::move(payload), QDateTime::currentDateTimeUtc() };
 }
 
 } // namespace
@@ -37,9 +37,10 @@ void TestSentryTracker::startsWithTheFixedOptions()
     QCOMPARE(sdk->startCount(), 1);
     QVERIFY(sdk->isEnabled());
     const ErrorReportingOptions options = sdk->options();
-    QCOMPARE(options.setOrder(), (QStringList{QStringLiteral("dsn"), QStringLiteral("tracesSampleRate"),
-                                              QStringLiteral("enableAppHangTracking"), QStringLiteral("sendDefaultPii"),
-                                              QStringLiteral("environment")}));
+    QCOMPARE(options.setOrder(),
+        (QStringList { QStringLiteral("dsn"), QStringLiteral("tracesSampleRate"),
+            QStringLiteral("enableAppHangTracking"), QStringLiteral("sendDefaultPii"),
+            QStringLiteral("environment") }));
     QCOMPARE(options.dsn(), kDsn);
     QCOMPARE(options.tracesSampleRate(), 1.0);
     QVERIFY(options.enableAppHangTracking());
@@ -83,15 +84,15 @@ void TestSentryTracker::breadcrumbs_data()
         << makeEvent(QStringLiteral("install"), std::nullopt) << std::optional<QVariantMap>();
     QTest::addRow("install after app_close")
         << makeEvent(QStringLiteral("install"), QStringLiteral("app_close"))
-        << std::optional<QVariantMap>(QVariantMap{{QStringLiteral("previous_event"), QStringLiteral("app_close")}});
+        << std::optional<QVariantMap>(
+               QVariantMap { { QStringLiteral("previous_event"), QStringLiteral("app_close") } });
     QTest::addRow("app_close keeps the value types")
         << makeEvent(QStringLiteral("app_close"), std::nullopt,
-                 {{QStringLiteral("session_id"), TrackingValue::string(QStringLiteral("S"))},
-                  {QStringLiteral("duration_ms"), TrackingValue::integer(1500)},
-                  {QStringLiteral("clean_exit"), TrackingValue::boolean(false)}})
-        << std::optional<QVariantMap>(QVariantMap{{QStringLiteral("session_id"), QStringLiteral("S")},
-                                                  {QStringLiteral("duration_ms"), qint64(1500)},
-                                                  {QStringLiteral("clean_exit"), false}});
+               { { QStringLiteral("session_id"), TrackingValue::string(QStringLiteral("S")) },
+                   { QStringLiteral("duration_ms"), TrackingValue::integer(1500) },
+                   { QStringLiteral("clean_exit"), TrackingValue::boolean(false) } })
+        << std::optional<QVariantMap>(QVariantMap { { QStringLiteral("session_id"), QStringLiteral("S") },
+               { QStringLiteral("duration_ms"), qint64(1500) }, { QStringLiteral("clean_exit"), false } });
 }
 
 void TestSentryTracker::breadcrumbs()

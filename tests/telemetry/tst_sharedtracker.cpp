@@ -58,7 +58,7 @@ int TestSharedTracker::launch(const QString& mode, const QProcessEnvironment& en
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kChildFlag), mode});
+    process.start(QCoreApplication::applicationFilePath(), { QString::fromLatin1(kChildFlag), mode });
     if (!process.waitForFinished(60000))
         return -1;
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
@@ -87,8 +87,9 @@ void TestSharedTracker::launchesOfTheApplication()
         if (events.constLast() == u"app_close")
             closes << envelope.value(u"payload").toObject();
     }
-    QCOMPARE(events, (QStringList{QStringLiteral("install"), QStringLiteral("app_open"), QStringLiteral("app_close"),
-                                  QStringLiteral("app_open"), QStringLiteral("app_close"), QStringLiteral("app_open")}));
+    QCOMPARE(events,
+        (QStringList { QStringLiteral("install"), QStringLiteral("app_open"), QStringLiteral("app_close"),
+            QStringLiteral("app_open"), QStringLiteral("app_close"), QStringLiteral("app_open") }));
     QVERIFY(closes[0].value(u"clean_exit").toBool(false)); // went through the quit
     QVERIFY(!closes[1].value(u"clean_exit").toBool(true)); // ended hard
 

@@ -69,7 +69,7 @@ private Q_SLOTS:
 
 private:
     Launch launch(QStringList arguments = {}, QProcessEnvironment environment = {},
-                  std::chrono::milliseconds heartbeat = 1h, bool injectEndpoint = true);
+        std::chrono::milliseconds heartbeat = 1h, bool injectEndpoint = true);
     // Lets the back-end's main-thread tasks run and waits until the queue has done their work.
     void settle(const Launch& launch);
     QList<QJsonObject> envelopes() const;
@@ -89,7 +89,7 @@ void TestTracker::init()
 }
 
 Launch TestTracker::launch(QStringList arguments, QProcessEnvironment environment,
-                           std::chrono::milliseconds heartbeat, bool injectEndpoint)
+    std::chrono::milliseconds heartbeat, bool injectEndpoint)
 {
     Launch run;
     run.preferences = std::make_shared<test::RecordingPreferences>(m_dir->filePath(QStringLiteral("prefs")));
@@ -97,8 +97,9 @@ Launch TestTracker::launch(QStringList arguments, QProcessEnvironment environmen
     setup.preferences = run.preferences;
     setup.arguments = std::move(arguments);
     setup.environment = std::move(environment);
-    setup.bundle = {QStringLiteral("org.veltrin.Veltrin"), QStringLiteral("0.1.0"), QStringLiteral("7")};
-    setup.device = std::make_shared<DeviceInfo>(DeviceInfo::Sources{QStringLiteral("6.1.0-18-amd64"), QString()});
+    setup.bundle = { QStringLiteral("org.veltrin.Veltrin"), QStringLiteral("0.1.0"), QStringLiteral("7") };
+    setup.device
+        = std::make_shared<DeviceInfo>(DeviceInfo::Sources { QStringLiteral("6.1.0-18-amd64"), QString() });
     setup.errorReporting = run.errorReporting;
     setup.dsn = kDsn;
     if (injectEndpoint)
@@ -140,9 +141,9 @@ void TestTracker::firstLaunch()
     settle(run);
 
     QCOMPARE(run.preferences->writes(),
-             (QStringList{QStringLiteral("set tracking.deviceID"), QStringLiteral("set tracking.installDate"),
-                          QStringLiteral("set tracking.installVersion"), QStringLiteral("set tracking.installEventSent"),
-                          QStringLiteral("set tracking.openSession")}));
+        (QStringList { QStringLiteral("set tracking.deviceID"), QStringLiteral("set tracking.installDate"),
+            QStringLiteral("set tracking.installVersion"), QStringLiteral("set tracking.installEventSent"),
+            QStringLiteral("set tracking.openSession") }));
     const std::optional<Tracker::OpenSession> session = storedSession();
     QVERIFY(session);
     QCOMPARE(session->id, run.tracker->sessionID());
@@ -152,7 +153,7 @@ void TestTracker::firstLaunch()
     QVERIFY(run.tracker->isHeartbeatRunning());
 
     const QList<QJsonObject> sent = envelopes();
-    QCOMPARE(names(sent), (QStringList{QStringLiteral("install"), QStringLiteral("app_open")}));
+    QCOMPARE(names(sent), (QStringList { QStringLiteral("install"), QStringLiteral("app_open") }));
     QVERIFY(!sent[0].contains(u"previous_event"));
     QCOMPARE(sent[0].value(u"payload").toObject(), QJsonObject());
     QCOMPARE(sent[1].value(u"previous_event").toString(), QStringLiteral("install"));
@@ -160,7 +161,8 @@ void TestTracker::firstLaunch()
     for (const QJsonObject& envelope : sent) {
         QCOMPARE(envelope.value(u"install_version").toString(), envelope.value(u"app_version").toString());
         QCOMPARE(envelope.value(u"install_timestamp").toString(), QStringLiteral("2026-12-10T09:00:00Z"));
-        QCOMPARE(envelope.value(u"idfv").toString(), run.preferences->string(QStringLiteral("tracking.deviceID")).value());
+        QCOMPARE(envelope.value(u"idfv").toString(),
+            run.preferences->string(QStringLiteral("tracking.deviceID")).value());
     }
     QCOMPARE(run.tracker->lastEvent(), QStringLiteral("app_open"));
 
@@ -223,7 +225,7 @@ void TestTracker::nextLaunchReportsThePreviousSession()
     settle(next);
 
     const QList<QJsonObject> sent = envelopes().mid(sentBefore);
-    QCOMPARE(names(sent), (QStringList{QStringLiteral("app_close"), QStringLiteral("app_open")}));
+    QCOMPARE(names(sent), (QStringList { QStringLiteral("app_close"), QStringLiteral("app_open") }));
     const QJsonObject close = sent[0];
     QVERIFY(!close.contains(u"previous_event"));
     QCOMPARE(close.value(u"timestamp").toString(), lastSeen.toString(Qt::ISODate));
@@ -244,7 +246,7 @@ void TestTracker::nextLaunchReportsThePreviousSession()
     // Consumed and replaced by the new session's record.
     QCOMPARE(storedSession()->id, next.tracker->sessionID());
     QVERIFY(next.preferences->log().indexOf(QStringLiteral("remove ") + kOpenSession)
-            < next.preferences->log().lastIndexOf(QStringLiteral("set ") + kOpenSession));
+        < next.preferences->log().lastIndexOf(QStringLiteral("set ") + kOpenSession));
 }
 
 void TestTracker::storedRecordsThatDoNotDecode_data()
@@ -254,16 +256,29 @@ void TestTracker::storedRecordsThatDoNotDecode_data()
     QTest::addColumn<qint64>("duration");
 
     QTest::addRow("not JSON") << QVariant(QByteArray("{\"id\":")) << false << qint64(0);
-    QTest::addRow("cleanExit missing") << QVariant(QByteArray(R"({"id":"A","start":1,"lastSeen":2})")) << false << qint64(0);
-    QTest::addRow("start as text") << QVariant(QByteArray(R"({"id":"A","start":"1","lastSeen":2,"cleanExit":true})")) << false << qint64(0);
-    QTest::addRow("cleanExit as number") << QVariant(QByteArray(R"({"id":"A","start":1,"lastSeen":2,"cleanExit":1})")) << false << qint64(0);
-    QTest::addRow("id as number") << QVariant(QByteArray(R"({"id":7,"start":1,"lastSeen":2,"cleanExit":true})")) << false << qint64(0);
+    QTest::addRow("cleanExit missing")
+        << QVariant(QByteArray(R"({"id":"A","start":1,"lastSeen":2})")) << false << qint64(0);
+    QTest::addRow("start as text") << QVariant(
+        QByteArray(R"({"id":"A","start":"1","lastSeen":2,"cleanExit":true})"))
+                                   << false << qint64(0);
+    QTest::addRow("cleanExit as number")
+        << QVariant(QByteArray(R"({"id":"A","start":1,"lastSeen":2,"cleanExit":1})")) << false << qint64(0);
+    QTest::addRow("id as number") << QVariant(
+        QByteArray(R"({"id":7,"start":1,"lastSeen":2,"cleanExit":true})"))
+                                  << false << qint64(0);
     QTest::addRow("an array") << QVariant(QByteArray(R"(["A",1,2,true])")) << false << qint64(0);
-    QTest::addRow("beyond year 9999") << QVariant(QByteArray(R"({"id":"A","start":1,"lastSeen":1e300,"cleanExit":true})")) << false << qint64(0);
-    QTest::addRow("text, not data") << QVariant(QStringLiteral(R"({"id":"A","start":1,"lastSeen":2,"cleanExit":true})")) << false << qint64(0);
+    QTest::addRow("beyond year 9999")
+        << QVariant(QByteArray(R"({"id":"A","start":1,"lastSeen":1e300,"cleanExit":true})")) << false
+        << qint64(0);
+    QTest::addRow("text, not data") << QVariant(
+        QStringLiteral(R"({"id":"A","start":1,"lastSeen":2,"cleanExit":true})"))
+                                    << false << qint64(0);
     QTest::addRow("unknown members are ignored")
-        << QVariant(QByteArray(R"({"extra":[1],"cleanExit":true,"lastSeen":2.5,"start":1,"id":"A"})")) << true << qint64(1500);
-    QTest::addRow("lastSeen before start") << QVariant(QByteArray(R"({"id":"A","start":100,"lastSeen":40,"cleanExit":false})")) << true << qint64(0);
+        << QVariant(QByteArray(R"({"extra":[1],"cleanExit":true,"lastSeen":2.5,"start":1,"id":"A"})")) << true
+        << qint64(1500);
+    QTest::addRow("lastSeen before start")
+        << QVariant(QByteArray(R"({"id":"A","start":100,"lastSeen":40,"cleanExit":false})")) << true
+        << qint64(0);
 }
 
 void TestTracker::storedRecordsThatDoNotDecode()
@@ -272,15 +287,17 @@ void TestTracker::storedRecordsThatDoNotDecode()
     QFETCH(bool, reported);
     QFETCH(qint64, duration);
     SettingsPreferences(m_dir->filePath(QStringLiteral("prefs"))).set(kOpenSession, stored);
-    SettingsPreferences(m_dir->filePath(QStringLiteral("prefs"))).set(QStringLiteral("tracking.installEventSent"), true);
+    SettingsPreferences(m_dir->filePath(QStringLiteral("prefs")))
+        .set(QStringLiteral("tracking.installEventSent"), true);
 
     Launch run = launch();
     run.tracker->start();
     settle(run);
 
     const QList<QJsonObject> sent = envelopes();
-    const QStringList expected = reported ? QStringList{QStringLiteral("app_close"), QStringLiteral("app_open")}
-                                          : QStringList{QStringLiteral("app_open")};
+    const QStringList expected = reported
+        ? QStringList { QStringLiteral("app_close"), QStringLiteral("app_open") }
+        : QStringList { QStringLiteral("app_open") };
     QCOMPARE(names(sent), expected);
     if (reported)
         QCOMPARE(sent[0].value(u"payload").toObject().value(u"duration_ms").toInteger(), duration);
@@ -316,7 +333,7 @@ void TestTracker::queuedEnvelopesSurviveARestart()
         settle(run);
     }
     const QList<QJsonObject> refused = envelopes();
-    QCOMPARE(names(refused), QStringList{QStringLiteral("install")}); // the loop stopped at the head
+    QCOMPARE(names(refused), QStringList { QStringLiteral("install") }); // the loop stopped at the head
 
     m_server->setDefaultReply(Reply::withStatus(200));
     m_now = m_now.addSecs(3600);
@@ -325,8 +342,9 @@ void TestTracker::queuedEnvelopesSurviveARestart()
     settle(next);
 
     const QList<QJsonObject> sent = envelopes();
-    QCOMPARE(names(sent), (QStringList{QStringLiteral("install"), QStringLiteral("install"), QStringLiteral("app_open"),
-                                       QStringLiteral("app_close"), QStringLiteral("app_open")}));
+    QCOMPARE(names(sent),
+        (QStringList { QStringLiteral("install"), QStringLiteral("install"), QStringLiteral("app_open"),
+            QStringLiteral("app_close"), QStringLiteral("app_open") }));
     QCOMPARE(sent[1].value(u"event_id"), sent[0].value(u"event_id")); // the same envelope, again
 }
 
@@ -334,9 +352,14 @@ void TestTracker::telemetryOff_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("environment");
-    QTest::addRow("launch argument") << QStringList{QStringLiteral("veltrin"), QStringLiteral("-disableTelemetry")} << QStringList();
-    QTest::addRow("test host, empty value") << QStringList() << QStringList{QStringLiteral("XCTestConfigurationFilePath=")};
-    QTest::addRow("test host") << QStringList() << QStringList{QStringLiteral("XCTestConfigurationFilePath=/tmp/x.xctestconfiguration")};
+    QTest::addRow("launch argument") << QStringList { QStringLiteral("veltrin"),
+        QStringLiteral("-disableTelemetry") }
+                                     << QStringList();
+    QTest::addRow("test host, empty value")
+        << QStringList() << QStringList { QStringLiteral("XCTestConfigurationFilePath=") };
+    QTest::addRow("test host") << QStringList()
+                               << QStringList { QStringLiteral(
+                                      "XCTestConfigurationFilePath=/tmp/x.xctestconfiguration") };
 }
 
 void TestTracker::telemetryOff()
@@ -372,13 +395,20 @@ void TestTracker::optOutRules_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("variables");
     QTest::addColumn<bool>("disabled");
-    QTest::addRow("nothing") << QStringList{QStringLiteral("veltrin")} << QStringList() << false;
-    QTest::addRow("exact argument") << QStringList{QStringLiteral("veltrin"), QStringLiteral("-disableTelemetry")} << QStringList() << true;
-    QTest::addRow("double dash") << QStringList{QStringLiteral("--disableTelemetry")} << QStringList() << false;
-    QTest::addRow("other case") << QStringList{QStringLiteral("-disabletelemetry")} << QStringList() << false;
-    QTest::addRow("with a value") << QStringList{QStringLiteral("-disableTelemetry=YES")} << QStringList() << false;
-    QTest::addRow("variable") << QStringList() << QStringList{QStringLiteral("XCTestConfigurationFilePath")} << true;
-    QTest::addRow("similar variable") << QStringList() << QStringList{QStringLiteral("XCTestConfiguration")} << false;
+    QTest::addRow("nothing") << QStringList { QStringLiteral("veltrin") } << QStringList() << false;
+    QTest::addRow("exact argument") << QStringList { QStringLiteral("veltrin"),
+        QStringLiteral("-disableTelemetry") }
+                                    << QStringList() << true;
+    QTest::addRow("double dash") << QStringList { QStringLiteral("--disableTelemetry") } << QStringList()
+                                 << false;
+    QTest::addRow("other case") << QStringList { QStringLiteral("-disabletelemetry") } << QStringList()
+                                << false;
+    QTest::addRow("with a value") << QStringList { QStringLiteral("-disableTelemetry=YES") } << QStringList()
+                                  << false;
+    QTest::addRow("variable") << QStringList()
+                              << QStringList { QStringLiteral("XCTestConfigurationFilePath") } << true;
+    QTest::addRow("similar variable")
+        << QStringList() << QStringList { QStringLiteral("XCTestConfiguration") } << false;
 }
 
 void TestTracker::optOutRules()
@@ -406,7 +436,8 @@ void TestTracker::endpointFromTheEnvironment()
     QFETCH(QString, value);
     QFETCH(bool, used);
     QProcessEnvironment environment;
-    environment.insert(QStringLiteral("VELTRIN_EVENTS_ENDPOINT"), value.isEmpty() ? m_server->url().toString() : value);
+    environment.insert(
+        QStringLiteral("VELTRIN_EVENTS_ENDPOINT"), value.isEmpty() ? m_server->url().toString() : value);
     Launch run = launch({}, environment, 1h, false);
     const QUrl endpoint = run.tracker->backend().queue().endpoint();
     if (!used) {
@@ -422,8 +453,9 @@ void TestTracker::endpointFromTheEnvironment()
 
 void TestTracker::openSessionForm()
 {
-    const Tracker::OpenSession session{QStringLiteral("S"), QDateTime(QDate(2001, 1, 1), QTime(0, 0, 1, 500), Qt::UTC),
-                                       QDateTime(QDate(2001, 1, 1), QTime(0, 1, 0), Qt::UTC), true};
+    const Tracker::OpenSession session { QStringLiteral("S"),
+        QDateTime(QDate(2001, 1, 1), QTime(0, 0, 1, 500), Qt::UTC),
+        QDateTime(QDate(2001, 1, 1), QTime(0, 1, 0), Qt::UTC), true };
     const QByteArray bytes = session.encode().value();
     const QJsonObject object = QJsonDocument::fromJson(bytes).object();
     QCOMPARE(object.size(), 4);
@@ -434,7 +466,7 @@ void TestTracker::openSessionForm()
     QVERIFY(decoded);
     QCOMPARE(decoded->start, session.start);
     QCOMPARE(decoded->lastSeen, session.lastSeen);
-    const Tracker::OpenSession invalid{QStringLiteral("S"), QDateTime(), session.lastSeen, false};
+    const Tracker::OpenSession invalid { QStringLiteral("S"), QDateTime(), session.lastSeen, false };
     QVERIFY(!invalid.encode());
 }
 

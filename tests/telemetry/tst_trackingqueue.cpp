@@ -46,7 +46,7 @@ public:
             setAttribute(QNetworkRequest::HttpStatusCodeAttribute, status);
         setFinished(true);
     }
-    void abort() override {}
+    void abort() override { }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
@@ -104,8 +104,8 @@ QList<QByteArray> TestTrackingQueue::fileItems() const
 {
     QFile file(m_file);
     if (!file.open(QIODevice::ReadOnly))
-        return {"<no file>"};
-    return TrackingQueue::decodeItems(file.readAll()).value_or(QList<QByteArray>{"<undecodable>"});
+        return { "<no file>" };
+    return TrackingQueue::decodeItems(file.readAll()).value_or(QList<QByteArray> { "<undecodable>" });
 }
 
 void TestTrackingQueue::writeQueueFile(const QList<QByteArray>& list) const
@@ -116,7 +116,7 @@ void TestTrackingQueue::writeQueueFile(const QList<QByteArray>& list) const
 void TestTrackingQueue::fileFollowsEveryStep()
 {
     test::ScriptedHttpServer server;
-    server.script({Reply::withStatus(200, 1500ms)});
+    server.script({ Reply::withStatus(200, 1500ms) });
     TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file));
     QVERIFY(!QFile::exists(m_file)); // creating the queue reads and writes nothing
 
@@ -151,21 +151,21 @@ void TestTrackingQueue::outcomes_data()
     QTest::addColumn<QList<Reply>>("replies");
     QTest::addColumn<QList<QByteArray>>("left");
 
-    QTest::addRow("2xx sends all") << QList<Reply>{Reply::withStatus(200), Reply::withStatus(204)}
+    QTest::addRow("2xx sends all") << QList<Reply> { Reply::withStatus(200), Reply::withStatus(204) }
                                    << QList<QByteArray>();
-    QTest::addRow("404 drops and goes on") << QList<Reply>{Reply::withStatus(404), Reply::withStatus(201)}
-                                           << QList<QByteArray>();
-    QTest::addRow("400 drops and goes on") << QList<Reply>{Reply::withStatus(400), Reply::withStatus(200)}
-                                           << QList<QByteArray>();
-    QTest::addRow("500 stops") << QList<Reply>{Reply::withStatus(500)} << items(1, 2);
-    QTest::addRow("503 stops") << QList<Reply>{Reply::withStatus(503)} << items(1, 2);
-    QTest::addRow("304 stops") << QList<Reply>{Reply::withStatus(304)} << items(1, 2);
+    QTest::addRow("404 drops and goes on")
+        << QList<Reply> { Reply::withStatus(404), Reply::withStatus(201) } << QList<QByteArray>();
+    QTest::addRow("400 drops and goes on")
+        << QList<Reply> { Reply::withStatus(400), Reply::withStatus(200) } << QList<QByteArray>();
+    QTest::addRow("500 stops") << QList<Reply> { Reply::withStatus(500) } << items(1, 2);
+    QTest::addRow("503 stops") << QList<Reply> { Reply::withStatus(503) } << items(1, 2);
+    QTest::addRow("304 stops") << QList<Reply> { Reply::withStatus(304) } << items(1, 2);
     QTest::addRow("dropped connection stops")
-        << QList<Reply>{Reply::dropped(), Reply::dropped(), Reply::dropped()} << items(1, 2);
+        << QList<Reply> { Reply::dropped(), Reply::dropped(), Reply::dropped() } << items(1, 2);
     QTest::addRow("bytes that are not HTTP stop")
-        << QList<Reply>{Reply::raw("SSH-2.0-nope\r\n"), Reply::raw("\x00\x01\x02"), Reply::raw("?")}
+        << QList<Reply> { Reply::raw("SSH-2.0-nope\r\n"), Reply::raw("\x00\x01\x02"), Reply::raw("?") }
         << items(1, 2);
-    QTest::addRow("timeout stops") << QList<Reply>{Reply::withStatus(200, 4000ms)} << items(1, 2);
+    QTest::addRow("timeout stops") << QList<Reply> { Reply::withStatus(200, 4000ms) } << items(1, 2);
 }
 
 void TestTrackingQueue::outcomes()
@@ -198,7 +198,8 @@ void TestTrackingQueue::classification_data()
 
     QTest::addRow("200") << int(QNetworkReply::NoError) << QVariant(200) << Result::sent;
     QTest::addRow("299") << int(QNetworkReply::NoError) << QVariant(299) << Result::sent;
-    QTest::addRow("400") << int(QNetworkReply::ProtocolInvalidOperationError) << QVariant(400) << Result::rejected;
+    QTest::addRow("400") << int(QNetworkReply::ProtocolInvalidOperationError) << QVariant(400)
+                         << Result::rejected;
     QTest::addRow("404") << int(QNetworkReply::ContentNotFoundError) << QVariant(404) << Result::rejected;
     QTest::addRow("499") << int(QNetworkReply::UnknownContentError) << QVariant(499) << Result::rejected;
     QTest::addRow("199") << int(QNetworkReply::NoError) << QVariant(199) << Result::retryLater;
@@ -206,10 +207,14 @@ void TestTrackingQueue::classification_data()
     QTest::addRow("500") << int(QNetworkReply::InternalServerError) << QVariant(500) << Result::retryLater;
     QTest::addRow("600") << int(QNetworkReply::UnknownServerError) << QVariant(600) << Result::retryLater;
     QTest::addRow("no HTTP status, no error") << int(QNetworkReply::NoError) << QVariant() << Result::sent;
-    QTest::addRow("connection refused") << int(QNetworkReply::ConnectionRefusedError) << QVariant() << Result::retryLater;
-    QTest::addRow("timeout") << int(QNetworkReply::OperationCanceledError) << QVariant() << Result::retryLater;
-    QTest::addRow("200 then cut off") << int(QNetworkReply::RemoteHostClosedError) << QVariant(200) << Result::retryLater;
-    QTest::addRow("unknown protocol") << int(QNetworkReply::ProtocolUnknownError) << QVariant() << Result::retryLater;
+    QTest::addRow("connection refused")
+        << int(QNetworkReply::ConnectionRefusedError) << QVariant() << Result::retryLater;
+    QTest::addRow("timeout") << int(QNetworkReply::OperationCanceledError) << QVariant()
+                             << Result::retryLater;
+    QTest::addRow("200 then cut off")
+        << int(QNetworkReply::RemoteHostClosedError) << QVariant(200) << Result::retryLater;
+    QTest::addRow("unknown protocol")
+        << int(QNetworkReply::ProtocolUnknownError) << QVariant() << Result::retryLater;
 }
 
 void TestTrackingQueue::classification()
@@ -224,21 +229,21 @@ void TestTrackingQueue::classification()
 void TestTrackingQueue::retryStartsWithTheFailedItem()
 {
     test::ScriptedHttpServer server;
-    server.script({Reply::withStatus(503)});
+    server.script({ Reply::withStatus(503) });
     TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file));
 
     QVERIFY(finished(queue.enqueue(item(1))));
     QCOMPARE(fileItems(), items(1, 1));
     QVERIFY(finished(queue.enqueue(item(2))));
 
-    QCOMPARE(server.bodies(), (QList<QByteArray>{item(1), item(1), item(2)}));
+    QCOMPARE(server.bodies(), (QList<QByteArray> { item(1), item(1), item(2) }));
     QCOMPARE(fileItems(), QList<QByteArray>());
 }
 
 void TestTrackingQueue::restartResendsTheItemInFlight()
 {
     test::ScriptedHttpServer server;
-    server.script({Reply::withStatus(200, 5000ms)});
+    server.script({ Reply::withStatus(200, 5000ms) });
     {
         TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file));
         queue.enqueue(item(1));
@@ -250,14 +255,14 @@ void TestTrackingQueue::restartResendsTheItemInFlight()
     QCOMPARE(fileItems(), items(1, 3));
     TrackingQueue next(server.url(), QUrl::fromLocalFile(m_file));
     QVERIFY(finished(next.flush()));
-    QCOMPARE(server.bodies(), (QList<QByteArray>{item(1), item(1), item(2), item(3)}));
+    QCOMPARE(server.bodies(), (QList<QByteArray> { item(1), item(1), item(2), item(3) }));
     QCOMPARE(fileItems(), QList<QByteArray>());
 }
 
 void TestTrackingQueue::eventWhileInFlightJoinsTheRunningLoop()
 {
     test::ScriptedHttpServer server;
-    server.script({Reply::withStatus(200, 2000ms)});
+    server.script({ Reply::withStatus(200, 2000ms) });
     TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file));
 
     const QFuture<void> first = queue.enqueue(item(1));
@@ -290,7 +295,7 @@ void TestTrackingQueue::capacityDropsTheOldest()
 void TestTrackingQueue::trimOfTheItemInFlightKeepsTheNextOne()
 {
     test::ScriptedHttpServer server;
-    server.script({Reply::withStatus(200, 1500ms)});
+    server.script({ Reply::withStatus(200, 1500ms) });
     server.setDefaultReply(Reply::withStatus(500));
     writeQueueFile(items(1, 500));
     TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file));
@@ -329,7 +334,7 @@ void TestTrackingQueue::unreadableFileStartsEmpty()
 
     QVERIFY(finished(queue.enqueue(item(7))));
     QCOMPARE(server.bodies(), items(7, 7)); // nothing of the old file is sent
-    QCOMPARE(fileItems(), items(7, 7));     // and the file is replaced
+    QCOMPARE(fileItems(), items(7, 7)); // and the file is replaced
 }
 
 void TestTrackingQueue::largeValidFileKeepsTheNewest()
@@ -349,11 +354,12 @@ void TestTrackingQueue::decodeItems_data()
     QTest::addColumn<bool>("decodes");
     QTest::addColumn<QList<QByteArray>>("expected");
 
-    QTest::addRow("compact") << QByteArray("[\"QQ==\",\"Qg==\"]") << true << QList<QByteArray>{"A", "B"};
-    QTest::addRow("white space and escapes") << QByteArray(" [ \"Q\\u0051==\" ,\n\t\"Qg\\u003d=\" ] ")
-                                             << true << QList<QByteArray>{"A", "B"};
+    QTest::addRow("compact") << QByteArray("[\"QQ==\",\"Qg==\"]") << true << QList<QByteArray> { "A", "B" };
+    QTest::addRow("white space and escapes")
+        << QByteArray(" [ \"Q\\u0051==\" ,\n\t\"Qg\\u003d=\" ] ") << true << QList<QByteArray> { "A", "B" };
     QTest::addRow("empty array") << QByteArray("[]") << true << QList<QByteArray>();
-    QTest::addRow("empty string is an empty item") << QByteArray("[\"\"]") << true << QList<QByteArray>{""};
+    QTest::addRow("empty string is an empty item")
+        << QByteArray("[\"\"]") << true << QList<QByteArray> { "" };
     QTest::addRow("null element") << QByteArray("[null]") << false << QList<QByteArray>();
     QTest::addRow("nested array") << QByteArray("[[\"QQ==\"]]") << false << QList<QByteArray>();
     QTest::addRow("URL-safe alphabet") << QByteArray("[\"-_8=\"]") << false << QList<QByteArray>();
@@ -374,7 +380,7 @@ void TestTrackingQueue::decodeItems()
 void TestTrackingQueue::withoutFileWorksInMemory()
 {
     test::ScriptedHttpServer server;
-    server.script({Reply::withStatus(500)});
+    server.script({ Reply::withStatus(500) });
     TrackingQueue queue(server.url(), std::nullopt);
     for (int n = 1; n <= 502; ++n)
         queue.enqueue(item(n));
@@ -384,7 +390,8 @@ void TestTrackingQueue::withoutFileWorksInMemory()
     // Nothing persisted and nothing trimmed: all 502 items go out after the failure.
     QCOMPARE(server.requestCount(), 1 + 502);
     QCOMPARE(server.bodies().mid(1), items(1, 502));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    QCOMPARE(
+        QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
 
 void TestTrackingQueue::queueFileLiesInApplicationSupport()
