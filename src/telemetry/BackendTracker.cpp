@@ -61,7 +61,7 @@ QUrl BackendTracker::eventsEndpoint(const QProcessEnvironment& environment)
 {
     const QString name = QStringLiteral("VELTRIN_EVENTS_ENDPOINT");
     if (environment.contains(name)) {
-        const QUrl url(environment.value(name), QUrl::StrictMode);
+        QUrl url(environment.value(name), QUrl::StrictMode);
         if (url.isValid() && !url.scheme().isEmpty() && !url.host().isEmpty())
             return url;
     }

@@ -18,7 +18,7 @@ namespace {
 
 // The queue writes at most 500 envelopes of well under a kilobyte each; a file far beyond that
 // did not come from us, and reading it whole would only cost memory.
-constexpr qint64 kMaxFileBytes = 32 * 1024 * 1024;
+constexpr qint64 kMaxFileBytes = qint64(32) * 1024 * 1024;
 
 } // namespace
 
@@ -261,7 +261,7 @@ std::optional<QList<QByteArray>> TrackingQueue::decodeItems(const QByteArray& by
     const QJsonArray array = document.array();
     QList<QByteArray> items;
     items.reserve(array.size());
-    for (const QJsonValue& value : array) {
+    for (const auto& value : array) {
         if (!value.isString())
             return std::nullopt;
         auto decoded = QByteArray::fromBase64Encoding(
