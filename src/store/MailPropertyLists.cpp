@@ -385,6 +385,7 @@ QHash<QString, QString> MailPropertyLists::signatureNamesFromData(const QByteArr
         return {};
 
     QHash<QString, QString> names;
+    names.reserve(qsizetype(plist_array_get_size(root.get())));
     forEachArrayItem(root.get(), [&](plist_t element) {
         const auto id = textValue(plist_dict_get_item(element, "SignatureUniqueId"));
         const auto name = textValue(plist_dict_get_item(element, "SignatureName"));
