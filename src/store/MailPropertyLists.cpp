@@ -300,6 +300,9 @@ PlistPtr parse(const QByteArray& data)
 
 std::optional<QByteArray> readListFile(const QUrl& folder, const QString& fileName)
 {
+    // QDir("") would be the working folder.
+    if (!folder.isLocalFile() || folder.toLocalFile().isEmpty())
+        return std::nullopt;
     const QString path = QDir(folder.toLocalFile()).filePath(fileName);
     if (!QFileInfo::exists(path))
         return std::nullopt;
