@@ -227,7 +227,8 @@ private:
     {
         enum class State : unsigned char { unvisited, active, done };
         std::vector<State> state(size_t(m_objectCount), State::unvisited);
-        std::vector<qint64> expanded(size_t(m_objectCount), 0);
+        // Node counts stay below maxNodeCount, so 32 bits hold them.
+        std::vector<quint32> expanded(size_t(m_objectCount), 0);
         std::vector<Frame> stack;
 
         const auto push = [&](quint64 object) {
@@ -248,7 +249,7 @@ private:
                 const Frame finished = frame;
                 stack.pop_back();
                 state[size_t(finished.object)] = State::done;
-                expanded[size_t(finished.object)] = finished.nodes;
+                expanded[size_t(finished.object)] = quint32(finished.nodes);
                 if (!stack.empty()) {
                     stack.back().nodes += finished.nodes;
                     if (stack.back().nodes > MailPropertyLists::maxNodeCount)
