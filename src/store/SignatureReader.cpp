@@ -1,15 +1,340 @@
 #include "SignatureReader.h"
 
+#include "MimeReader.h"
+#include "QuotedPrintable.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
 namespace veltrin {
+
+namespace {
+
+QString lowerValue(const MIMEPart& part, const QString& name)
+{
+    return part.headers.value(name).toLower();
+}
+
+// Case-insensitive match of an ASCII keyword given in lower case. No non-ASCII character
+// folds onto the letters of the keywords used here, so this equals a full Unicode test.
+bool hasAsciiKeywordAt(QStringView text, qsizetype position, QLatin1StringView lowerKeyword)
+{
+    if (position < 0 || text.size() - position < lowerKeyword.size())
+        return false;
+    for (qsizetype i = 0; i < lowerKeyword.size(); ++i) {
+        char16_t c = text[position + i].unicode();
+        if (c >= u'A' && c <= u'Z')
+            c = char16_t(c + (u'a' - u'A'));
+        if (c != char16_t(lowerKeyword[i].unicode()))
+            return false;
+    }
+    return true;
+}
+
+bool isAsciiSpace(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+bool isBase64Letter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'+'
+        || u == u'/';
+}
+
+int base64Value(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'A' && u <= u'Z')
+        return u - u'A';
+    if (u >= u'a' && u <= u'z')
+        return u - u'a' + 26;
+    if (u >= u'0' && u <= u'9')
+        return u - u'0' + 52;
+    return u == u'+' ? 62 : 63;
+}
+
+// The part's Base64 as one padded line, or nothing when it doesn't decode: only the alphabet
+// and "=" padding at the end are allowed. Missing padding is accepted.
+std::optional<QString> oneLineBase64(const QString& body)
+{
+    QString joined;
+    joined.reserve(body.size());
+    for (const QChar c : body) {
+        if (c != u'\n' && c != u'\r')
+            joined.append(c);
+    }
+    const QStringView text = trimmedOfSpacesAndTabs(joined);
+
+    qsizetype padding = 0;
+    while (padding < text.size() && text[text.size() - 1 - padding] == u'=')
+        ++padding;
+    const qsizetype letters = text.size() - padding;
+    if (padding > 2 || letters % 4 == 1 || (padding > 0 && text.size() % 4 != 0))
+        return std::nullopt;
+    if (!std::all_of(text.begin(), text.begin() + letters, isBase64Letter))
+        return std::nullopt;
+
+    // Encoding the decoded bytes again gives the same letters unless the bits after the last
+    // byte are set; only then is the round trip needed.
+    const int unusedBits = letters % 4 == 2 ? 0x0F : letters % 4 == 3 ? 0x03 : 0;
+    if (letters > 0 && (base64Value(text[letters - 1]) & unusedBits) != 0) {
+        const QByteArray bytes = QByteArray::fromBase64(text.first(letters).toLatin1());
+        return QString::fromLatin1(bytes.toBase64());
+    }
+    QString line = text.first(letters).toString();
+    if (letters % 4 != 0)
+        line += QString(4 - letters % 4, u'=');
+    return line;
+}
+
+QString contentIdOf(const MIMEPart& part)
+{
+    const QString value = part.headers.value(u"content-id"_s);
+    QStringView id(value);
+    while (!id.isEmpty() && (id.front() == u'<' || id.front() == u'>'))
+        id = id.sliced(1);
+    while (!id.isEmpty() && (id.back() == u'<' || id.back() == u'>'))
+        id.chop(1);
+    return id.toString();
+}
+
+QString mediaTypeOf(const MIMEPart& part)
+{
+    const QString value = part.headers.value(u"content-type"_s);
+    for (const QStringView piece : QStringView(value).split(u';', Qt::SkipEmptyParts))
+        return trimmedOfSpacesAndTabs(piece).toString();
+    return {};
+}
+
+struct InlineImage {
+    QString contentId;
+    const MIMEPart* part;
+};
+
+// Replaces "cid:" + id with the address. A reference that also spells a longer content id of
+// another image ("cid:logo2" while replacing "logo") is left for that image.
+QString replaceReferences(const QString& html, const QString& contentId, const QString& address,
+                          const QList<QString>& longerIds)
+{
+    const QString needle = u"cid:"_s + contentId;
+    const QStringView text(html);
+    std::vector<qsizetype> positions;
+    for (qsizetype found = text.indexOf(needle); found >= 0; found = text.indexOf(needle, found + needle.size())) {
+        const QStringView after = text.sliced(found + 4);
+        if (std::none_of(longerIds.begin(), longerIds.end(), [&](const QString& id) { return after.startsWith(id); }))
+            positions.push_back(found);
+    }
+    if (positions.empty())
+        return html;
+
+    QString result;
+    result.reserve(html.size() + qsizetype(positions.size()) * (address.size() - needle.size()));
+    qsizetype copied = 0;
+    for (const qsizetype position : positions) {
+        result += text.sliced(copied, position - copied);
+        result += address;
+        copied = position + needle.size();
+    }
+    result += text.sliced(copied);
+    return result;
+}
+
+bool equalsIgnoringCase(QStringView a, QStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    if (std::memcmp(a.data(), b.data(), size_t(a.size()) * sizeof(QChar)) == 0)
+        return true;
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The end of the OBJECT start tag at `start` whose data attribute is exactly the address,
+// matched the way a case-insensitive `<OBJECT[^>]*?data="address"[^>]*?>` matches there,
+// or -1. `tagEnd` receives the first ">" after the tag name (or the text's size).
+qsizetype matchObjectTag(QStringView text, qsizetype start, QStringView address, qsizetype* tagEnd)
+{
+    const qsizetype nameEnd = start + 7;
+    qsizetype close = text.indexOf(u'>', nameEnd);
+    *tagEnd = close < 0 ? text.size() : close;
+    if (close < 0)
+        return -1;
+    for (qsizetype p = nameEnd; p < close; ++p) {
+        if (!hasAsciiKeywordAt(text, p, "data=\""_L1))
+            continue;
+        const qsizetype value = p + 6;
+        const qsizetype quote = value + address.size();
+        if (quote >= text.size() || text[quote] != u'"' || !equalsIgnoringCase(text.sliced(value, address.size()), address))
+            continue;
+        const qsizetype end = text.indexOf(u'>', quote + 1);
+        return end < 0 ? -1 : end + 1;
+    }
+    return -1;
+}
+
+bool isObjectStartTag(QStringView text, qsizetype position)
+{
+    const qsizetype next = position + 7;
+    return next >= text.size() || isAsciiSpace(text[next]) || text[next] == u'>' || text[next] == u'/';
+}
+
+// The end of a closing OBJECT tag at `position` ("</object", optional space, ">"), or -1.
+qsizetype closingObjectTagEnd(QStringView text, qsizetype position)
+{
+    if (!hasAsciiKeywordAt(text, position, "</object"_L1))
+        return -1;
+    qsizetype i = position + 8;
+    while (i < text.size() && isAsciiSpace(text[i]))
+        ++i;
+    return i < text.size() && text[i] == u'>' ? i + 1 : -1;
+}
+
+// Turns OBJECT elements showing the address into img elements and drops their closing tags.
+// Closing tags of other OBJECT elements stay, so their content isn't swallowed.
+QString rewriteObjects(const QString& html, const QString& address)
+{
+    const QStringView text(html);
+    const QString replacement = u"<img src=\""_s + address + u"\" style=\"max-width:100%;height:auto\">"_s;
+
+    QString result;
+    bool changed = false;
+    qsizetype copied = 0;
+    std::vector<bool> openRewritten;
+    // A failed candidate fails for every later "<object" inside the same tag, which keeps this linear.
+    qsizetype failedTagEnd = -1;
+    qsizetype position = 0;
+    for (;;) {
+        const qsizetype lt = text.indexOf(u'<', position);
+        if (lt < 0)
+            break;
+        position = lt + 1;
+        if (hasAsciiKeywordAt(text, lt, "<object"_L1)) {
+            if (lt >= failedTagEnd) {
+                qsizetype tagEnd = -1;
+                const qsizetype end = matchObjectTag(text, lt, address, &tagEnd);
+                if (end >= 0) {
+                    if (!changed)
+                        result.reserve(html.size() + replacement.size());
+                    result += text.sliced(copied, lt - copied);
+                    result += replacement;
+                    copied = position = end;
+                    changed = true;
+                    openRewritten.push_back(true);
+                    continue;
+                }
+                failedTagEnd = tagEnd;
+            }
+            if (isObjectStartTag(text, lt))
+                openRewritten.push_back(false);
+        } else if (const qsizetype end = closingObjectTagEnd(text, lt); end >= 0 && !openRewritten.empty()) {
+            const bool rewritten = openRewritten.back();
+            openRewritten.pop_back();
+            if (rewritten) {
+                result += text.sliced(copied, lt - copied);
+                copied = position = end;
+            }
+        }
+    }
+    if (!changed)
+        return html;
+    result += text.sliced(copied);
+    return result;
+}
+
+QString readMultipart(const QString& body, const QString& boundary)
+{
+    const QList<MIMEPart> parts = parseMIMEParts(body, boundary);
+    const QString contentType = u"content-type"_s;
+    const QString transferEncoding = u"content-transfer-encoding"_s;
+
+    const auto htmlPart = std::find_if(parts.begin(), parts.end(), [&](const MIMEPart& part) {
+        return lowerValue(part, contentType).contains("text/html"_L1);
+    });
+    if (htmlPart == parts.end())
+        return body;
+
+    QString html = htmlPart->body;
+    if (lowerValue(*htmlPart, transferEncoding).contains("quoted-printable"_L1))
+        html = decodeQuotedPrintable(html);
+
+    QList<InlineImage> images;
+    for (const MIMEPart& part : parts) {
+        if (lowerValue(part, contentType).contains("image/"_L1) && part.headers.contains(u"content-id"_s)
+            && lowerValue(part, transferEncoding).contains("base64"_L1))
+            images.append({contentIdOf(part), &part});
+    }
+
+    for (const InlineImage& image : images) {
+        const std::optional<QString> base64 = oneLineBase64(image.part->body);
+        if (!base64)
+            continue;
+        const QString address = u"data:"_s + mediaTypeOf(*image.part) + u";base64,"_s + *base64;
+        QList<QString> longerIds;
+        for (const InlineImage& other : images) {
+            if (other.contentId.size() > image.contentId.size() && other.contentId.startsWith(image.contentId))
+                longerIds.append(other.contentId);
+        }
+        html = replaceReferences(html, image.contentId, address, longerIds);
+        html = rewriteObjects(html, address);
+    }
+    return html;
+}
+
+QString describedName(const QUrl& filePath)
+{
+    const QString name = QFileInfo(filePath.toLocalFile()).fileName();
+    return name.isEmpty() ? filePath.toDisplayString() : name;
+}
+
+} // namespace
 
 std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePath)
 {
-    return std::unexpected(Error{QStringLiteral("Reading %1 is not built yet.").arg(filePath.toLocalFile())});
+    QFile file(filePath.toLocalFile());
+    const auto unreadable = [&] {
+        return std::unexpected(Error{u"The file “%1” could not be read: %2"_s.arg(describedName(filePath), file.errorString())});
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return unreadable();
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return unreadable();
+
+    // The text is kept exactly as stored, a byte order mark included, so that saving writes back
+    // the header block it was given.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    const QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::unexpected(Error{u"The file “%1” is not valid UTF-8 text."_s.arg(describedName(filePath))});
+    return parse(text);
 }
 
 SignatureContent SignatureReader::parse(const QString& text)
 {
-    return {QString(), text};
+    const qsizetype blank = text.indexOf(u"\n\n");
+    if (blank < 0)
+        return {QString(), text};
+
+    SignatureContent content{text.first(blank), QString()};
+    const QString body = text.sliced(blank + 2);
+    if (const std::optional<QString> line = findContentTypeLine(content.header);
+        line && line->toLower().contains("multipart/"_L1)) {
+        if (const std::optional<QString> boundary = extractBoundary(*line)) {
+            content.html = readMultipart(body, *boundary);
+            return content;
+        }
+    }
+    content.html = declaresQuotedPrintable(content.header) ? decodeQuotedPrintable(body) : body;
+    return content;
 }
 
 } // namespace veltrin

@@ -1,0 +1,168 @@
+#include "MimeReader.h"
+
+using namespace Qt::StringLiterals;
+
+namespace veltrin {
+
+bool isWhiteSpace(QChar c)
+{
+    return c.isSpace();
+}
+
+bool isSpaceOrTab(QChar c)
+{
+    return c == u'\t' || c == u' ' || (c.unicode() > 127 && c.category() == QChar::Separator_Space);
+}
+
+bool isLineBreak(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+
+QStringView trimmedOfSpacesAndTabs(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isSpaceOrTab(text[begin]))
+        ++begin;
+    while (end > begin && isSpaceOrTab(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+QList<QStringView> splitLines(QStringView text)
+{
+    QList<QStringView> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (isLineBreak(text[i])) {
+            lines.append(text.sliced(start, i - start));
+            start = i + 1;
+        }
+    }
+    lines.append(text.sliced(start));
+    return lines;
+}
+
+namespace {
+
+QStringView trimmedOfWhiteSpace(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isWhiteSpace(text[begin]))
+        ++begin;
+    while (end > begin && isWhiteSpace(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+bool lowerContains(QStringView text, QLatin1StringView keyword)
+{
+    return text.toString().toLower().contains(keyword);
+}
+
+QHash<QString, QString> readPartHeaders(QStringView headerText)
+{
+    QHash<QString, QString> headers;
+    std::optional<QString> lastName;
+    for (const QStringView line : splitLines(headerText)) {
+        if (line.isEmpty())
+            continue;
+        if (isWhiteSpace(line.front())) {
+            if (lastName)
+                headers[*lastName] += trimmedOfSpacesAndTabs(line);
+            continue;
+        }
+        const qsizetype colon = line.indexOf(u':');
+        if (colon < 0)
+            continue;
+        QString name = line.first(colon).toString().toLower();
+        headers.insert(name, trimmedOfSpacesAndTabs(line.sliced(colon + 1)).toString());
+        lastName = std::move(name);
+    }
+    return headers;
+}
+
+} // namespace
+
+std::optional<QString> extractBoundary(const QString& contentTypeLine)
+{
+    for (const QStringView piece : QStringView(contentTypeLine).split(u';')) {
+        const QStringView trimmed = trimmedOfSpacesAndTabs(piece);
+        if (!trimmed.toString().toLower().startsWith("boundary="_L1))
+            continue;
+        QStringView value = trimmed.sliced(9);
+        while (!value.isEmpty() && value.front() == u'"')
+            value = value.sliced(1);
+        while (!value.isEmpty() && value.back() == u'"')
+            value.chop(1);
+        return value.toString();
+    }
+    return std::nullopt;
+}
+
+QList<MIMEPart> parseMIMEParts(const QString& body, const QString& boundary)
+{
+    const QString delimiter = u"--"_s + boundary;
+    const QStringView text(body);
+    QList<QStringView> sections;
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype found = text.indexOf(delimiter, start);
+        if (found < 0)
+            break;
+        sections.append(text.sliced(start, found - start));
+        start = found + delimiter.size();
+    }
+    sections.append(text.sliced(start));
+
+    QList<MIMEPart> parts;
+    for (const QStringView section : sections) {
+        const QStringView trimmed = trimmedOfWhiteSpace(section);
+        if (trimmed.isEmpty() || trimmed.startsWith(u"--"))
+            continue;
+        const qsizetype blank = section.indexOf(u"\n\n");
+        if (blank < 0)
+            continue;
+        parts.append(MIMEPart{readPartHeaders(section.first(blank)), section.sliced(blank + 2).toString()});
+    }
+    return parts;
+}
+
+std::optional<QString> findContentTypeLine(const QString& header)
+{
+    const QList<QStringView> lines = splitLines(header);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!lowerContains(lines[i], "content-type:"_L1))
+            continue;
+        QString assembled = lines[i].toString();
+        for (qsizetype next = i + 1; next < lines.size(); ++next) {
+            const QStringView line = lines[next];
+            if (line.isEmpty() || !isWhiteSpace(line.front()))
+                break;
+            assembled += line;
+        }
+        return assembled;
+    }
+    return std::nullopt;
+}
+
+bool declaresMultipart(const QString& header)
+{
+    const std::optional<QString> line = findContentTypeLine(header);
+    return line && line->toLower().contains("multipart/"_L1) && extractBoundary(*line).has_value();
+}
+
+bool declaresQuotedPrintable(const QString& header)
+{
+    for (const QStringView line : splitLines(header)) {
+        const QString lower = line.toString().toLower();
+        if (lower.contains("content-transfer-encoding:"_L1) && lower.contains("quoted-printable"_L1))
+            return true;
+    }
+    return false;
+}
+
+} // namespace veltrin
