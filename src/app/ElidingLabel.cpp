@@ -9,7 +9,8 @@ ElidingLabel::ElidingLabel(Qt::TextElideMode mode, QWidget* parent)
     : QLabel(parent)
     , m_mode(mode)
 {
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // Takes its full width when there is room, and shrinks (shortening the text) when there is not.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     setTextFormat(Qt::PlainText);
 }
 
@@ -26,12 +27,13 @@ void ElidingLabel::setFullText(const QString& text)
 QSize ElidingLabel::sizeHint() const
 {
     const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(m_fullText) + 2, metrics.height()};
+    // Room for underscores, which some fonts draw below the descent.
+    return {metrics.horizontalAdvance(m_fullText) + 2, metrics.lineSpacing() + 2};
 }
 
 QSize ElidingLabel::minimumSizeHint() const
 {
-    return {0, QFontMetrics(font()).height()};
+    return {0, QFontMetrics(font()).lineSpacing() + 2};
 }
 
 void ElidingLabel::resizeEvent(QResizeEvent* event)

@@ -60,6 +60,7 @@ QFrame* divider(QWidget* parent)
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
+    line->setObjectName(QStringLiteral("divider"));
     line->setFixedHeight(1);
     return line;
 }
@@ -75,7 +76,7 @@ QWidget* symbolLabel(QLabel*& icon, QLabel*& text, QWidget* parent, QLabel* text
     text = textLabel ? textLabel : new QLabel(box);
     text->setParent(box);
     layout->addWidget(icon, 0, Qt::AlignVCenter);
-    layout->addWidget(text, 1, Qt::AlignVCenter);
+    layout->addWidget(text, 0, Qt::AlignVCenter);
     return box;
 }
 
@@ -177,7 +178,8 @@ bool canonicallyEqual(const QString& a, const QString& b)
     qsizetype prefix = 0;
     while (prefix < shorter && a[prefix] == b[prefix])
         ++prefix;
-    while (prefix > 0 && a[prefix].unicode() >= 0x80)
+    const auto asciiOrEnd = [](const QString& text, qsizetype at) { return at >= text.size() || text[at].unicode() < 0x80; };
+    while (prefix > 0 && !(asciiOrEnd(a, prefix) && asciiOrEnd(b, prefix)))
         --prefix;
     qsizetype suffix = 0;
     while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
@@ -322,7 +324,7 @@ void SignatureEditorDetailView::buildHeader(QWidget* header)
     m_errorText = new ElidingLabel(Qt::ElideRight, m_errorLine);
     m_errorText->setObjectName(QStringLiteral("errorText"));
     m_errorText->setFont(Style::font(Style::TextStyle::caption));
-    errorLayout->addWidget(symbolLabel(m_errorIcon, errorText, m_errorLine, m_errorText), 1);
+    errorLayout->addWidget(symbolLabel(m_errorIcon, errorText, m_errorLine, m_errorText));
     errorLayout->addStretch(1);
     m_dismissButton = new QPushButton(tr("Dismiss"), m_errorLine);
     m_dismissButton->setObjectName(QStringLiteral("dismissButton"));
@@ -331,7 +333,7 @@ void SignatureEditorDetailView::buildHeader(QWidget* header)
     m_dismissButton->setCursor(Qt::PointingHandCursor);
     connect(m_dismissButton, &QPushButton::clicked, this, &SignatureEditorDetailView::dismissError);
     errorLayout->addWidget(m_dismissButton);
-    secondRow->addWidget(m_errorLine, 1);
+    secondRow->addWidget(m_errorLine);
     secondRow->addStretch(1);
 
     m_themeControl = new QStackedWidget(header);
@@ -653,6 +655,9 @@ void SignatureEditorDetailView::renderColours()
     const QColor red = Style::color(Style::Color::red, dark);
     const QColor orange = Style::color(Style::Color::orange, dark);
     setTextColor(m_nameLabel, primary);
+    const QList<QFrame*> dividers = findChildren<QFrame*>(QStringLiteral("divider"));
+    for (QFrame* line : dividers)
+        setTextColor(line, dark ? QColor(255, 255, 255, 38) : QColor(0, 0, 0, 26));
     setTextColor(m_pathLabel, secondary);
     setTextColor(m_errorText, red);
     m_errorIcon->setPixmap(Symbols::pixmap(QStringLiteral("exclamationmark.triangle.fill"), 12, red));
@@ -726,7 +731,8 @@ void SignatureEditorDetailView::showEvent(QShowEvent* event)
 void SignatureEditorDetailView::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange && m_saveButton) {
+    // The desktop's appearance reaches the editor as a change of the application's palette.
+    if ((event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) && m_saveButton) {
         const ColorScheme system = Style::isDark(palette()) ? ColorScheme::dark : ColorScheme::light;
         if (system != m_systemColorScheme) {
             m_systemColorScheme = system;
