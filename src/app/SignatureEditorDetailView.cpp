@@ -251,6 +251,7 @@ SignatureEditorDetailView::SignatureEditorDetailView(RunningApplications& runnin
     : QWidget(parent)
     , m_runningApplications(runningApplications)
 {
+    setObjectName(QStringLiteral("signatureEditor"));
     m_systemColorScheme = Style::isDark(palette()) ? ColorScheme::dark : ColorScheme::light;
 
     auto* column = new QVBoxLayout(this);
