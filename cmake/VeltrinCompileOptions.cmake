@@ -17,6 +17,15 @@ if(VELTRIN_SANITIZE)
   target_link_options(veltrin_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+if(VELTRIN_FUZZ)
+  target_compile_options(veltrin_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  # libstdc++ 12 hides std::expected unless the compiler reports C++20 concepts in full, which
+  # clang 16 implements but does not announce yet.
+  target_compile_options(veltrin_options INTERFACE -U__cpp_concepts -D__cpp_concepts=202002L)
+endif()
+
 # Adds a static library made of every source in the calling folder.
 function(veltrin_add_library name)
   file(GLOB sources CONFIGURE_DEPENDS

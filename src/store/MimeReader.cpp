@@ -45,6 +45,22 @@ QList<QStringView> splitLines(QStringView text)
     return lines;
 }
 
+qsizetype indexOfAnchored(QStringView text, QStringView needle, qsizetype anchor, qsizetype from)
+{
+    Q_ASSERT(anchor >= 0 && anchor < needle.size());
+    const qsizetype lastStart = text.size() - needle.size();
+    while (from <= lastStart) {
+        const qsizetype found = text.indexOf(needle[anchor], from + anchor);
+        if (found < 0 || found - anchor > lastStart)
+            return -1;
+        const qsizetype start = found - anchor;
+        if (text.sliced(start, needle.size()) == needle)
+            return start;
+        from = start + 1;
+    }
+    return -1;
+}
+
 namespace {
 
 QStringView trimmedOfWhiteSpace(QStringView text)
@@ -103,22 +119,21 @@ std::optional<QString> extractBoundary(const QString& contentTypeLine)
     return std::nullopt;
 }
 
-QList<MIMEPart> parseMIMEParts(const QString& body, const QString& boundary)
+QList<MIMEPartView> parseMIMEPartViews(QStringView body, QStringView boundary)
 {
     const QString delimiter = u"--"_s + boundary;
-    const QStringView text(body);
     QList<QStringView> sections;
     qsizetype start = 0;
     for (;;) {
-        const qsizetype found = text.indexOf(delimiter, start);
+        const qsizetype found = indexOfAnchored(body, delimiter, 0, start);
         if (found < 0)
             break;
-        sections.append(text.sliced(start, found - start));
+        sections.append(body.sliced(start, found - start));
         start = found + delimiter.size();
     }
-    sections.append(text.sliced(start));
+    sections.append(body.sliced(start));
 
-    QList<MIMEPart> parts;
+    QList<MIMEPartView> parts;
     for (const QStringView section : sections) {
         const QStringView trimmed = trimmedOfWhiteSpace(section);
         if (trimmed.isEmpty() || trimmed.startsWith(u"--"))
@@ -126,8 +141,16 @@ QList<MIMEPart> parseMIMEParts(const QString& body, const QString& boundary)
         const qsizetype blank = section.indexOf(u"\n\n");
         if (blank < 0)
             continue;
-        parts.append(MIMEPart{readPartHeaders(section.first(blank)), section.sliced(blank + 2).toString()});
+        parts.append(MIMEPartView{readPartHeaders(section.first(blank)), section.sliced(blank + 2)});
     }
+    return parts;
+}
+
+QList<MIMEPart> parseMIMEParts(const QString& body, const QString& boundary)
+{
+    QList<MIMEPart> parts;
+    for (MIMEPartView& view : parseMIMEPartViews(body, boundary))
+        parts.append(MIMEPart{std::move(view.headers), view.body.toString()});
     return parts;
 }
 

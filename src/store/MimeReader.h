@@ -18,6 +18,13 @@ struct MIMEPart {
     QString body;
 };
 
+// The same parts with each body as a view into `body`, for readers that copy only what they keep.
+struct MIMEPartView {
+    QHash<QString, QString> headers;
+    QStringView body;
+};
+QList<MIMEPartView> parseMIMEPartViews(QStringView body, QStringView boundary);
+
 // The boundary parameter of an assembled Content-Type line, quotes removed; only a parameter
 // that follows a ";" counts.
 std::optional<QString> extractBoundary(const QString& contentTypeLine);
@@ -47,5 +54,9 @@ bool isLineBreak(QChar c);
 QStringView trimmedOfSpacesAndTabs(QStringView text);
 // Cut at every single line-break character, so CR LF yields an empty line between the two.
 QList<QStringView> splitLines(QStringView text);
+
+// First occurrence of `needle` at or after `from`, found by scanning for the character at
+// `anchor` in the needle; fast when that character is rare in the text (":" or "-" in Base64).
+qsizetype indexOfAnchored(QStringView text, QStringView needle, qsizetype anchor, qsizetype from = 0);
 
 } // namespace veltrin

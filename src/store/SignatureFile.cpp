@@ -2,6 +2,7 @@
 
 #include "SignatureReader.h"
 #include "SignatureWriter.h"
+#include "platform/InodeFileAttributes.h"
 
 namespace veltrin {
 
@@ -12,17 +13,23 @@ std::expected<SignatureContent, Error> SignatureFile::loadContent() const
 
 std::expected<void, Error> SignatureFile::save(const QString& header, const QString& html) const
 {
-    return SignatureWriter::save(filePath, header, html);
+    InodeFileAttributes attributes;
+    const auto saved = SignatureWriter(attributes).save(filePath, header, html);
+    if (!saved)
+        return std::unexpected(saved.error());
+    return {};
 }
 
 QList<QUrl> SignatureFile::backups() const
 {
-    return SignatureWriter::backups(filePath);
+    InodeFileAttributes attributes;
+    return SignatureWriter(attributes).backups(filePath);
 }
 
 QDateTime SignatureFile::modificationDate() const
 {
-    return SignatureWriter::modificationDate(filePath);
+    InodeFileAttributes attributes;
+    return SignatureWriter(attributes).modificationDate(filePath);
 }
 
 } // namespace veltrin

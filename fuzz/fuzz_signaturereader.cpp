@@ -1,0 +1,31 @@
+#include "store/SignatureFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+#include <cstddef>
+#include <cstdint>
+
+// Goes through the real file path, so that reading and the UTF-8 check are fuzzed too.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const QString path = QDir::temp().filePath(
+        QStringLiteral("veltrin-fuzz-%1.mailsignature").arg(QCoreApplication::applicationPid()));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 0;
+    file.write(reinterpret_cast<const char*>(data), qint64(size));
+    file.close();
+
+    veltrin::SignatureFile signature;
+    signature.filePath = QUrl::fromLocalFile(path);
+    const auto content = signature.loadContent();
+    if (content && content->header.size() + content->html.size() > qsizetype(size) * 4 + 64) {
+        // Only inline images may grow the HTML; anything larger than this is a runaway.
+        if (!content->html.contains(u"data:"))
+            __builtin_trap();
+    }
+    return 0;
+}
