@@ -399,7 +399,7 @@ void TestSignatureEditor::saveWithoutMail()
     Editor editor(signature);
     const QString header = editor.view.state().header;
     editor.switchTo("codeSegment");
-    editor.code()->moveCursor(QTextCursor::End);
+    editor.code()->moveCursor(QTextCursor::Start);
     QTest::keyClicks(editor.code(), u"<p>Thanks</p>"_qs);
     const QString draft = editor.view.state().htmlDraft;
 
@@ -427,17 +427,20 @@ void TestSignatureEditor::toastHidesOnEarliestSchedule()
 {
     QTemporaryDir folder;
     Editor editor(copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs));
-    editor.view.setToastDuration(600);
+    editor.view.setToastDuration(1600);
     editor.switchTo("codeSegment");
     QTest::keyClicks(editor.code(), u"a"_qs);
     editor.view.saveTapped();
     QVERIFY(editor.view.state().showingSaveToast);
-    QTest::qWait(300);
+    // Backups are named by the second: the next save comes in a later one.
+    QTest::qWait(1100);
     QTest::keyClicks(editor.code(), u"b"_qs);
     editor.view.saveTapped();
+    QVERIFY2(!editor.view.state().saveError, qPrintable(editor.view.state().saveError.value_or(QString())));
     QCOMPARE(editor.saved, 2);
+    QVERIFY(editor.view.state().showingSaveToast);
     // The first save's hide ends the second toast early.
-    QTRY_VERIFY_WITH_TIMEOUT(!editor.view.state().showingSaveToast, 450);
+    QTRY_VERIFY_WITH_TIMEOUT(!editor.view.state().showingSaveToast, 1000);
 }
 
 void TestSignatureEditor::saveWithMailRunning_data()
@@ -558,6 +561,9 @@ void TestSignatureEditor::failedLoadNeverSavesOtherText()
     editor.switchTo("codeSegment");
     QTest::keyClicks(editor.code(), u"y"_qs);
     QVERIFY(editor.saveButton()->isEnabled());
+    editor.view.saveTapped();
+    QCOMPARE(editor.saved, 1);
+    QVERIFY(second.loadContent()->html.startsWith(u'y'));
 }
 
 void TestSignatureEditor::signatureErrorMessageWins()

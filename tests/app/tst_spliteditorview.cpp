@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -86,6 +87,7 @@ private Q_SLOTS:
     void selectionIsMatchedById_data();
     void selectionIsMatchedById();
     void newEditorAfterNoSelection();
+    void saveRunsOnSavedWithoutReload();
     void sidebarNeverNarrowerThanMinimum();
 };
 
@@ -203,6 +205,33 @@ void TestSplitEditorView::newEditorAfterNoSelection()
     QVERIFY(second);
     QCOMPARE(second->state().previewTheme, PreviewTheme::system); // a new editor starts afresh
     QVERIFY(!second->state().isLoading);
+}
+
+void TestSplitEditorView::saveRunsOnSavedWithoutReload()
+{
+    QTemporaryDir folder;
+    QList<SignatureFile> signatures{scanned(folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs)};
+    Split split;
+    int saves = 0;
+    // The owner's reload: a rescan hands over new values, the selection stays as it was.
+    split.view.setOnSaved([&] {
+        ++saves;
+        split.view.setSignatures(rescanned(signatures));
+    });
+    split.view.setSignatures(signatures);
+    split.view.setSelectedSignature(signatures[0]);
+    SignatureEditorDetailView* editor = split.editor();
+    editor->setViewMode(ViewMode::code);
+    auto* code = editor->findChild<QPlainTextEdit*>(u"codeEditor"_qs);
+    QTest::keyClicks(code, u"<p>x</p>"_qs);
+    const QString draft = editor->state().htmlDraft;
+    editor->saveTapped();
+    QCOMPARE(saves, 1);
+    QCOMPARE(split.editor(), editor);
+    QCOMPARE(editor->state().htmlDraft, draft);
+    QCOMPARE(editor->state().viewMode, ViewMode::code);
+    QVERIFY(!SignatureEditorDetailView::hasUnsavedChanges(editor->state()));
+    QCOMPARE(split.selectedRow(), -1);
 }
 
 void TestSplitEditorView::sidebarNeverNarrowerThanMinimum()
