@@ -18,10 +18,12 @@ namespace veltrin {
 
 namespace {
 
+// Rows sit on the list's base colour, where labels draw with the Text role.
 void setTextColor(QWidget* widget, const QColor& color)
 {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
     widget->setPalette(palette);
 }
 

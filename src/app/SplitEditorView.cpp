@@ -5,6 +5,7 @@
 #include "Style.h"
 #include "Symbols.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,17 +29,15 @@ QWidget* placeholder(const QString& symbol, int symbolSize, const QString& text,
     auto* layout = new QVBoxLayout(box);
     layout->setSpacing(spacing);
     layout->addStretch();
-    const QColor secondary = Style::color(Style::Color::secondary, parent);
     auto* icon = new QLabel(box);
-    icon->setPixmap(Symbols::pixmap(symbol, symbolSize, secondary));
+    icon->setObjectName(QStringLiteral("placeholderSymbol"));
+    icon->setProperty("symbol", symbol);
+    icon->setProperty("symbolSize", symbolSize);
     icon->setAlignment(Qt::AlignCenter);
     auto* label = new QLabel(text, box);
     label->setObjectName(QStringLiteral("placeholderText"));
     label->setFont(Style::font(style));
     label->setAlignment(Qt::AlignCenter);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, secondary);
-    label->setPalette(palette);
     layout->addWidget(icon);
     layout->addWidget(label);
     layout->addStretch();
@@ -67,9 +66,51 @@ SplitEditorView::SplitEditorView(RunningApplications& runningApplications, QWidg
     layout->addWidget(m_splitter);
     showListSelection();
     showDetail();
+    applyColours();
 }
 
 SplitEditorView::~SplitEditorView() = default;
+
+void SplitEditorView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        applyColours();
+}
+
+// Colours follow the desktop's appearance, also when it changes while the window is open.
+void SplitEditorView::applyColours()
+{
+    const bool dark = Style::isDark(palette());
+    if (m_coloursDark == dark)
+        return;
+    m_coloursDark = dark;
+    const QColor secondary = Style::color(Style::Color::secondary, dark);
+    const QList<QLabel*> symbols = findChildren<QLabel*>(QStringLiteral("placeholderSymbol"));
+    for (QLabel* icon : symbols)
+        icon->setPixmap(Symbols::pixmap(icon->property("symbol").toString(), icon->property("symbolSize").toInt(), secondary));
+    const QList<QLabel*> texts = findChildren<QLabel*>(QStringLiteral("placeholderText"));
+    for (QLabel* label : texts) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, secondary);
+        label->setPalette(palette);
+    }
+    const QList<QFrame*> lines = m_splitter->widget(0)->findChildren<QFrame*>(QStringLiteral("divider"));
+    for (QFrame* divider : lines) {
+        QPalette palette = divider->palette();
+        palette.setColor(QPalette::WindowText, dark ? QColor(255, 255, 255, 38) : QColor(0, 0, 0, 26));
+        divider->setPalette(palette);
+    }
+    // A quiet selection, as sidebars have it, so that the row's dimmer lines stay legible.
+    QPalette listPalette = m_list->palette();
+    const QColor selection = dark ? QColor(255, 255, 255, 36) : QColor(0, 0, 0, 28);
+    listPalette.setColor(QPalette::Highlight, selection);
+    listPalette.setColor(QPalette::Inactive, QPalette::Highlight, selection);
+    listPalette.setColor(QPalette::HighlightedText, Style::color(Style::Color::primary, dark));
+    m_list->setPalette(listPalette);
+    auto* reload = findChild<QToolButton*>(QStringLiteral("reloadButton"));
+    reload->setIcon(Symbols::icon(QStringLiteral("arrow.clockwise"), Style::color(Style::Color::primary, dark)));
+}
 
 void SplitEditorView::buildSidebar(QWidget* sidebar)
 {
@@ -88,7 +129,6 @@ void SplitEditorView::buildSidebar(QWidget* sidebar)
     auto* reload = new QToolButton(sidebar);
     reload->setObjectName(QStringLiteral("reloadButton"));
     reload->setAutoRaise(true);
-    reload->setIcon(Symbols::icon(QStringLiteral("arrow.clockwise"), Style::color(Style::Color::primary, sidebar)));
     reload->setToolTip(tr("Reload signatures"));
     connect(reload, &QToolButton::clicked, this, [this] {
         if (m_onRescan)
@@ -101,6 +141,7 @@ void SplitEditorView::buildSidebar(QWidget* sidebar)
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
     line->setFixedHeight(1);
+    line->setObjectName(QStringLiteral("divider"));
     column->addWidget(line);
 
     m_sidebarContent = new QStackedWidget(sidebar);

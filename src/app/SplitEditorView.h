@@ -38,7 +38,11 @@ Q_SIGNALS:
     // The user picked a row; not emitted by setSelectedSignature().
     void selectedSignatureChanged(const std::optional<veltrin::SignatureFile>& signature);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void applyColours();
     void buildSidebar(QWidget* sidebar);
     void buildDetail();
     void showListSelection();
@@ -60,6 +64,7 @@ private:
     // Made at the first selection and kept while one is shown; it follows the selection.
     SignatureEditorDetailView* m_editor = nullptr;
     bool m_updatingList = false;
+    std::optional<bool> m_coloursDark;
 };
 
 } // namespace veltrin

@@ -708,6 +708,14 @@ void TestSignatureEditor::screenshots()
         QTest::qWait(300);
         QVERIFY(editor.view.grab().save(prefix + u"-error.png"));
         editor.view.setSignature(signature);
+        editor.running.setRunning(mail, 0);
+        editor.view.setToastDuration(5000);
+        editor.view.saveTapped();
+        QVERIFY(!editor.view.state().saveError);
+        QTest::qWait(600);
+        QVERIFY(editor.view.grab().save(prefix + u"-toast.png"));
+        QTest::keyClicks(editor.code(), u" "_qs);
+        editor.running.setRunning(mail, 1);
         editor.view.saveTapped(); // Mail runs: the dialog
         QTRY_VERIFY(editor.view.saveConfirmation() && editor.view.saveConfirmation()->isVisible());
         QVERIFY(editor.view.saveConfirmation()->grab().save(prefix + u"-dialog.png"));

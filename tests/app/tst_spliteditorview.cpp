@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "WebEngineTestMain.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -89,6 +90,7 @@ private Q_SLOTS:
     void newEditorAfterNoSelection();
     void saveRunsOnSavedWithoutReload();
     void sidebarNeverNarrowerThanMinimum();
+    void screenshot();
 };
 
 void TestSplitEditorView::emptyListAndNoSelection()
@@ -244,6 +246,37 @@ void TestSplitEditorView::sidebarNeverNarrowerThanMinimum()
     QVERIFY(sidebar->width() >= 280);
     split.view.resize(400, 600);
     QTRY_VERIFY(sidebar->width() >= 280);
+}
+
+void TestSplitEditorView::screenshot()
+{
+    QTemporaryDir folder;
+    QList<SignatureFile> signatures{scanned(folder, u"editor/with-images.mailsignature"_qs, u"Work"_qs),
+                                    scanned(folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs),
+                                    scanned(folder, u"signatures/crlf.mailsignature"_qs, u"Old"_qs)};
+    signatures[0].accountEmails = QStringList{u"zoe@veltrin.example"_qs, u"zoe.a@veltrin.example"_qs};
+    signatures[2].errorMessage = u"The file could not be read completely."_qs;
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::WindowText, QColor(255, 255, 255, 217));
+    dark.setColor(QPalette::Base, QColor(0x24, 0x24, 0x24));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Button, QColor(0x32, 0x32, 0x32));
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    for (const bool isDark : {false, true}) {
+        QApplication::setPalette(isDark ? dark : light);
+        QCoreApplication::processEvents();
+        Split split;
+        split.view.setSignatures(signatures);
+        split.clickRow(0);
+        auto* preview = split.view.findChild<HTMLPreviewView*>();
+        QSignalSpy finished(preview, &QWebEngineView::loadFinished);
+        QVERIFY(finished.wait(20000));
+        QTest::qWait(300);
+        QVERIFY(split.view.grab().save(QDir::temp().filePath(isDark ? u"veltrin-split-dark.png"_qs : u"veltrin-split-light.png"_qs)));
+    }
+    QApplication::setPalette(light);
 }
 
 VELTRIN_WEBENGINE_TEST_MAIN(TestSplitEditorView)
