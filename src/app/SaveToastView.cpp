@@ -75,6 +75,9 @@ void SaveToastView::dismiss()
 
 void SaveToastView::animateTo(qreal target)
 {
+    const bool underWay = m_animation->state() == QAbstractAnimation::Running && m_animation->endValue().toReal() == target;
+    if (underWay || (m_animation->state() != QAbstractAnimation::Running && m_progress == target))
+        return;
     m_animation->stop();
     m_animation->setEasingCurve(QEasingCurve(target > m_progress ? QEasingCurve::OutBack : QEasingCurve::InCubic));
     m_animation->setStartValue(m_progress);

@@ -448,7 +448,6 @@ void SignatureEditorDetailView::buildFooter(QWidget* footer)
     m_saveButton = new QPushButton(tr("Save to Mail"), footer);
     m_saveButton->setObjectName(QStringLiteral("saveButton"));
     m_saveButton->setFont(Style::font(Style::TextStyle::body));
-    m_saveButton->setDefault(true);
     connect(m_saveButton, &QPushButton::clicked, this, &SignatureEditorDetailView::saveTapped);
     layout->addWidget(m_saveButton);
 }
@@ -580,10 +579,9 @@ void SignatureEditorDetailView::codeEdited()
 void SignatureEditorDetailView::setToastShown(bool shown)
 {
     m_toast->placeIn(rect(), toastTopInset);
-    const bool presented = m_toast->isVisible() && m_toast->progress() > 0;
     if (shown)
         m_toast->present();
-    else if (presented || !m_toast->isHidden())
+    else
         m_toast->dismiss();
 }
 
@@ -645,10 +643,10 @@ void SignatureEditorDetailView::renderColours()
     const ColorScheme scheme = effectiveColorScheme();
     const bool dark = m_systemColorScheme == ColorScheme::dark;
     const bool contentDark = scheme == ColorScheme::dark;
-    const std::optional<ColorScheme> key = ColorScheme(int(dark) * 2 + int(contentDark));
-    if (m_coloursScheme == key)
+    const std::pair<bool, bool> key{dark, contentDark};
+    if (m_coloursApplied == key)
         return;
-    m_coloursScheme = key;
+    m_coloursApplied = key;
     m_menuTheme.reset();
 
     const QColor primary = Style::color(Style::Color::primary, dark);

@@ -11,6 +11,7 @@
 #include <expected>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class QAbstractButton;
 class QLabel;
@@ -121,7 +122,8 @@ private:
     bool m_previewShown = false;
     bool m_updatingCodeEditor = false;
     bool m_draftUsesCrLf = false;
-    std::optional<ColorScheme> m_coloursScheme;
+    // The window's and the content's appearance the colours were last set for.
+    std::optional<std::pair<bool, bool>> m_coloursApplied;
     std::optional<PreviewTheme> m_menuTheme;
 
     QLabel* m_nameLabel = nullptr;

@@ -121,6 +121,7 @@ private Q_SLOTS:
     void failedSaveShowsLineUntilDismissed();
     void failedLoadNeverSavesOtherText();
     void signatureErrorMessageWins();
+    void longTextsStayOnOneLine();
     void newIdReloadsKeepingTheme();
     void themeMenuAndCodeMode();
     void systemThemeFollowsDesktop();
@@ -575,6 +576,28 @@ void TestSignatureEditor::signatureErrorMessageWins()
     QVERIFY(editor.visible("errorLine"));
     QCOMPARE(editor.errorText(), u"Something about this file"_qs);
     QVERIFY(!editor.visible("dismissButton"));
+}
+
+void TestSignatureEditor::longTextsStayOnOneLine()
+{
+    QTemporaryDir folder;
+    const QString deep = u"Library/Mail/V10/MailData/Signatures/a-rather-long-folder-name-for-this-test/another-one"_qs;
+    QVERIFY(QDir().mkpath(folder.filePath(deep)));
+    SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs,
+                                            deep + u"/0C1D2E3F-4A5B-6C7D-8E9F-A0B1C2D3E4F5.mailsignature");
+    signature.errorMessage = QString(30, u'w') + u" and then a long explanation of what went wrong with this file";
+    Editor editor(signature);
+    editor.view.resize(520, 500);
+    QCoreApplication::processEvents();
+
+    const QString path = signature.filePath.toLocalFile();
+    auto* pathLabel = child<ElidingLabel>(editor.view, "filePath");
+    QVERIFY(pathLabel->text().contains(u'\u2026'));
+    QVERIFY(pathLabel->text().startsWith(path.left(4)));
+    QVERIFY(pathLabel->text().endsWith(u".mailsignature"));
+    auto* errorLabel = child<ElidingLabel>(editor.view, "errorText");
+    QVERIFY(errorLabel->text().endsWith(u'\u2026'));
+    QVERIFY(errorLabel->height() < 2 * errorLabel->fontMetrics().lineSpacing());
 }
 
 void TestSignatureEditor::newIdReloadsKeepingTheme()
