@@ -653,6 +653,8 @@ void TestSignatureEditor::themeMenuAndCodeMode()
     QCOMPARE(marked(), QStringList{u"Dark"_qs});
     auto* preview = editor.view.findChild<HTMLPreviewView*>();
     QCOMPARE(preview->colorScheme(), ColorScheme::dark);
+    QCOMPARE(preview->page()->backgroundColor(), HTMLPreviewView::layerColor(ColorScheme::dark));
+    QVERIFY(HTMLPreviewView::pageText(preview->htmlContent(), ColorScheme::dark).contains(u"#1c1c1e"));
     QCOMPARE(child<QWidget>(editor.view, "previewBackground")->palette().color(QPalette::Window),
              contentBackgroundColor(ColorScheme::dark));
 
