@@ -1,0 +1,276 @@
+#include "TrackingQueue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPromise>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace veltrin {
+
+namespace {
+
+// The queue writes at most 500 envelopes of well under a kilobyte each; a file far beyond that
+// did not come from us, and reading it whole would only cost memory.
+constexpr qint64 kMaxFileBytes = qint64(32) * 1024 * 1024;
+
+} // namespace
+
+TrackingQueue::TrackingQueue(
+    const QUrl& endpoint, std::optional<QUrl> fileURL, std::chrono::milliseconds timeout)
+    : m_endpoint(endpoint)
+    , m_fileURL(std::move(fileURL))
+    , m_timeout(timeout)
+    , m_thread(std::make_unique<QThread>())
+{
+    m_thread->setObjectName(QStringLiteral("TrackingQueue"));
+    moveToThread(m_thread.get());
+    m_thread->start();
+}
+
+TrackingQueue::~TrackingQueue()
+{
+    stop();
+}
+
+void TrackingQueue::stop()
+{
+    if (m_stopped.exchange(true))
+        return;
+    if (m_thread->isRunning()) {
+        QThread* owner = QThread::currentThread();
+        // Runs after every call posted before it, so each item handed over is saved first.
+        QMetaObject::invokeMethod(
+            this, [this, owner] { shutDown(owner); }, Qt::BlockingQueuedConnection);
+        m_thread->quit();
+        m_thread->wait();
+    }
+}
+
+QFuture<void> TrackingQueue::enqueue(const QByteArray& item)
+{
+    return post([this, item](const Completion& done) { runEnqueue(item, done); });
+}
+
+QFuture<void> TrackingQueue::flush()
+{
+    return post([this](const Completion& done) { runFlush(done); });
+}
+
+void TrackingQueue::waitForIdle()
+{
+    QMutexLocker locker(&m_callsMutex);
+    while (m_openCalls > 0)
+        m_callsIdle.wait(&m_callsMutex);
+}
+
+QFuture<void> TrackingQueue::post(std::function<void(const Completion&)> work)
+{
+    auto promise = std::make_shared<QPromise<void>>();
+    promise->start();
+    QFuture<void> future = promise->future();
+    if (m_stopped) {
+        promise->finish();
+        return future;
+    }
+    {
+        QMutexLocker locker(&m_callsMutex);
+        ++m_openCalls;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, promise, work = std::move(work)] {
+            work([this, promise] {
+                promise->finish();
+                callFinished();
+            });
+        },
+        Qt::QueuedConnection);
+    return future;
+}
+
+void TrackingQueue::callFinished()
+{
+    QMutexLocker locker(&m_callsMutex);
+    if (--m_openCalls == 0)
+        m_callsIdle.wakeAll();
+}
+
+void TrackingQueue::runEnqueue(const QByteArray& item, const Completion& done)
+{
+    loadIfNeeded();
+    m_pending.append(item);
+    save(); // on disk before any attempt to send it
+    runFlush(done);
+}
+
+void TrackingQueue::runFlush(const Completion& done)
+{
+    loadIfNeeded();
+    if (m_isFlushing) {
+        done(); // the running loop sends whatever was added, in its turn
+        return;
+    }
+    m_isFlushing = true;
+    m_loopDone = done;
+    continueFlushing();
+}
+
+void TrackingQueue::continueFlushing()
+{
+    if (m_pending.isEmpty()) {
+        finishFlushing();
+        return;
+    }
+    const quint64 serial = m_headSerial;
+    send(m_pending.first(), [this, serial](SendResult result) {
+        if (result == SendResult::retryLater) {
+            finishFlushing(); // the item stays first; the next enqueue or launch tries again
+            return;
+        }
+        // Only the item that was sent leaves the queue: if the trim dropped it while it was in
+        // flight, the new head has not been sent yet.
+        if (!m_pending.isEmpty() && serial == m_headSerial) {
+            m_pending.removeFirst();
+            ++m_headSerial;
+            save();
+        }
+        continueFlushing();
+    });
+}
+
+void TrackingQueue::finishFlushing()
+{
+    m_isFlushing = false;
+    if (const Completion done = std::exchange(m_loopDone, {}))
+        done();
+}
+
+void TrackingQueue::send(const QByteArray& item, std::function<void(SendResult)> handle)
+{
+    if (!m_session)
+        m_session = new QNetworkAccessManager(this);
+    QNetworkRequest request(m_endpoint);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    request.setTransferTimeout(int(m_timeout.count()));
+    QNetworkReply* reply = m_session->post(request, item);
+    m_inFlight = reply;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, handle = std::move(handle)] {
+        m_inFlight.clear();
+        reply->deleteLater();
+        handle(classify(*reply));
+    });
+}
+
+TrackingQueue::SendResult TrackingQueue::classify(const QNetworkReply& reply)
+{
+    const QNetworkReply::NetworkError error = reply.error();
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid())
+        return error == QNetworkReply::NoError ? SendResult::sent : SendResult::retryLater;
+    // Connection, proxy and timeout errors after the status line: the reply did not arrive
+    // whole. Other codes only mirror the status (400 shows up as a protocol error).
+    if (error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied)
+        return SendResult::retryLater;
+    const int code = status.toInt();
+    if (code >= 200 && code <= 299)
+        return SendResult::sent;
+    if (code >= 400 && code <= 499)
+        return SendResult::rejected;
+    return SendResult::retryLater;
+}
+
+void TrackingQueue::loadIfNeeded()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true; // a failed read is not tried again in this process
+    if (!m_fileURL)
+        return;
+    QFile file(m_fileURL->toLocalFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (bytes.size() > kMaxFileBytes) {
+        m_pending.clear();
+        return;
+    }
+    m_pending = decodeItems(bytes).value_or(QList<QByteArray>());
+}
+
+void TrackingQueue::save()
+{
+    if (!m_fileURL)
+        return;
+    if (m_pending.size() > maxQueueSize) {
+        const qsizetype excess = m_pending.size() - maxQueueSize;
+        m_pending.remove(0, excess);
+        m_headSerial += quint64(excess);
+    }
+    QSaveFile file(m_fileURL->toLocalFile());
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(encodeItems(m_pending));
+    file.commit(); // a failed write leaves the previous file whole; the items stay in memory
+}
+
+void TrackingQueue::shutDown(QThread* owner)
+{
+    if (QNetworkReply* reply = m_inFlight.data()) {
+        // Abandoned, not answered: the item stays first in the file for the next launch.
+        reply->disconnect(this);
+        reply->abort();
+        m_inFlight.clear();
+    }
+    if (m_isFlushing)
+        finishFlushing();
+    delete m_session;
+    m_session = nullptr;
+    moveToThread(owner);
+}
+
+std::optional<QUrl> TrackingQueue::queueFileURL()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (folder.isEmpty())
+        return std::nullopt;
+    QDir().mkpath(folder); // a failure shows up, and is absorbed, at the first read or write
+    return QUrl::fromLocalFile(QDir(folder).filePath(QStringLiteral("tracking-queue.json")));
+}
+
+QByteArray TrackingQueue::encodeItems(const QList<QByteArray>& items)
+{
+    QJsonArray array;
+    for (const QByteArray& item : items)
+        array.append(QString::fromLatin1(item.toBase64()));
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QList<QByteArray>> TrackingQueue::decodeItems(const QByteArray& bytes)
+{
+    QJsonParseError error {};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        return std::nullopt;
+    const QJsonArray array = document.array();
+    QList<QByteArray> items;
+    items.reserve(array.size());
+    for (const auto& value : array) {
+        if (!value.isString())
+            return std::nullopt;
+        auto decoded = QByteArray::fromBase64Encoding(
+            value.toString().toUtf8(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded)
+            return std::nullopt;
+        items.append(*decoded);
+    }
+    return items;
+}
+
+} // namespace veltrin

@@ -1,0 +1,175 @@
+#include "ScriptedHttpServer.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+
+namespace veltrin::test {
+
+struct ScriptedHttpServer::Connection {
+    QPointer<QTcpSocket> socket;
+    QByteArray buffer;
+};
+
+ScriptedHttpServer::Reply ScriptedHttpServer::Reply::withStatus(int status, std::chrono::milliseconds delay)
+{
+    return { Kind::status, status, delay, {} };
+}
+
+ScriptedHttpServer::Reply ScriptedHttpServer::Reply::dropped()
+{
+    return { Kind::dropConnection, 0, {}, {} };
+}
+
+ScriptedHttpServer::Reply ScriptedHttpServer::Reply::raw(const QByteArray& bytes)
+{
+    return { Kind::rawBytes, 0, {}, bytes };
+}
+
+ScriptedHttpServer::ScriptedHttpServer()
+    : m_thread(std::make_unique<QThread>())
+{
+    m_thread->setObjectName(QStringLiteral("ScriptedHttpServer"));
+    m_context = new QObject;
+    m_context->moveToThread(m_thread.get());
+    m_thread->start();
+    QMetaObject::invokeMethod(
+        m_context,
+        [this] {
+            m_server = new QTcpServer(m_context);
+            QObject::connect(m_server, &QTcpServer::newConnection, m_context, [this] { accept(); });
+            if (m_server->listen(QHostAddress::LocalHost, 0))
+                m_port = m_server->serverPort();
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+ScriptedHttpServer::~ScriptedHttpServer()
+{
+    QMetaObject::invokeMethod(
+        m_context, [this] { delete m_context; }, Qt::BlockingQueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+}
+
+QUrl ScriptedHttpServer::url() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/v1/events").arg(m_port));
+}
+
+void ScriptedHttpServer::script(const QList<Reply>& replies)
+{
+    QMutexLocker locker(&m_mutex);
+    m_script.append(replies);
+}
+
+void ScriptedHttpServer::setDefaultReply(const Reply& reply)
+{
+    QMutexLocker locker(&m_mutex);
+    m_defaultReply = reply;
+}
+
+QList<ScriptedHttpServer::Request> ScriptedHttpServer::requests() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_requests;
+}
+
+QList<QByteArray> ScriptedHttpServer::bodies() const
+{
+    QMutexLocker locker(&m_mutex);
+    QList<QByteArray> bodies;
+    for (const Request& request : m_requests)
+        bodies.append(request.body);
+    return bodies;
+}
+
+qsizetype ScriptedHttpServer::requestCount() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_requests.size();
+}
+
+ScriptedHttpServer::Reply ScriptedHttpServer::nextReply()
+{
+    QMutexLocker locker(&m_mutex);
+    return m_script.isEmpty() ? m_defaultReply : m_script.takeFirst();
+}
+
+void ScriptedHttpServer::accept()
+{
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        auto connection = std::make_shared<Connection>();
+        connection->socket = socket;
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, connection] {
+            connection->buffer.append(connection->socket->readAll());
+            serve(connection);
+        });
+    }
+}
+
+void ScriptedHttpServer::serve(const std::shared_ptr<Connection>& connection)
+{
+    for (;;) {
+        QByteArray& buffer = connection->buffer;
+        const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
+        if (headerEnd < 0)
+            return;
+        const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
+        Request request;
+        const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+        request.method = requestLine.value(0);
+        request.path = requestLine.value(1);
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const qsizetype colon = lines[i].indexOf(':');
+            if (colon > 0)
+                request.headers.insert(
+                    lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+        }
+        const qsizetype length = request.headers.value("content-length", "0").toLongLong();
+        const qsizetype bodyStart = headerEnd + 4;
+        if (buffer.size() < bodyStart + length)
+            return;
+        request.body = buffer.mid(bodyStart, length);
+        buffer.remove(0, bodyStart + length);
+        {
+            QMutexLocker locker(&m_mutex);
+            m_requests.append(request);
+        }
+
+        const Reply reply = nextReply();
+        QTcpSocket* socket = connection->socket.data();
+        if (!socket)
+            return;
+        switch (reply.kind) {
+        case Reply::Kind::dropConnection:
+            socket->abort();
+            return;
+        case Reply::Kind::rawBytes:
+            socket->write(reply.bytes);
+            socket->disconnectFromHost();
+            return;
+        case Reply::Kind::status: {
+            const QByteArray response = "HTTP/1.1 " + QByteArray::number(reply.status)
+                + " Scripted\r\nContent-Length: 2\r\nContent-Type: text/plain\r\n\r\nok";
+            if (reply.delay.count() > 0) {
+                QPointer<QTcpSocket> guarded = socket;
+                QTimer::singleShot(reply.delay, socket, [guarded, response] {
+                    if (guarded)
+                        guarded->write(response);
+                });
+            } else {
+                socket->write(response);
+            }
+            break;
+        }
+        }
+    }
+}
+
+} // namespace veltrin::test

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QUrl>
+
+#include <chrono>
+#include <memory>
+
+class QObject;
+class QThread;
+class QTcpServer;
+
+namespace veltrin::test {
+
+// A small HTTP server on 127.0.0.1 with a thread of its own, so a test may block while a client
+// talks to it. It answers each request with the next scripted reply, or the default one once
+// the script is used up, and keeps every request it received.
+class ScriptedHttpServer final {
+public:
+    struct Reply {
+        enum class Kind { status, dropConnection, rawBytes };
+        Kind kind = Kind::status;
+        int status = 200;
+        std::chrono::milliseconds delay { 0 };
+        QByteArray bytes; // for rawBytes: written as they are, then the connection is closed
+
+        static Reply withStatus(int status, std::chrono::milliseconds delay = {});
+        static Reply dropped();
+        static Reply raw(const QByteArray& bytes);
+    };
+
+    struct Request {
+        QByteArray method;
+        QByteArray path;
+        QMap<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray body;
+    };
+
+    ScriptedHttpServer();
+    ~ScriptedHttpServer();
+    Q_DISABLE_COPY_MOVE(ScriptedHttpServer)
+
+    // http://127.0.0.1:<port>/v1/events
+    QUrl url() const;
+    void script(const QList<Reply>& replies);
+    void setDefaultReply(const Reply& reply);
+
+    QList<Request> requests() const;
+    QList<QByteArray> bodies() const;
+    qsizetype requestCount() const;
+
+private:
+    struct Connection;
+    void accept();
+    void serve(const std::shared_ptr<Connection>& connection);
+    Reply nextReply();
+
+    std::unique_ptr<QThread> m_thread;
+    QObject* m_context = nullptr; // lives on m_thread, parent of the listening server
+    QTcpServer* m_server = nullptr;
+    quint16 m_port = 0;
+
+    mutable QMutex m_mutex;
+    QList<Reply> m_script;
+    Reply m_defaultReply;
+    QList<Request> m_requests;
+};
+
+} // namespace veltrin::test
