@@ -65,15 +65,14 @@ QFrame* divider(QWidget* parent)
     return line;
 }
 
-// A symbol before a text, as one label.
-QWidget* symbolLabel(QLabel*& icon, QLabel*& text, QWidget* parent, QLabel* textLabel = nullptr)
+// A symbol before a text, as one label; the text label moves into it.
+QWidget* symbolLabel(QLabel*& icon, QLabel* text, QWidget* parent)
 {
     auto* box = new QWidget(parent);
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     icon = new QLabel(box);
-    text = textLabel ? textLabel : new QLabel(box);
     text->setParent(box);
     layout->addWidget(icon, 0, Qt::AlignVCenter);
     layout->addWidget(text, 0, Qt::AlignVCenter);
@@ -321,11 +320,10 @@ void SignatureEditorDetailView::buildHeader(QWidget* header)
     auto* errorLayout = new QHBoxLayout(m_errorLine);
     errorLayout->setContentsMargins(0, 0, 0, 0);
     errorLayout->setSpacing(8);
-    QLabel* errorText = nullptr;
     m_errorText = new ElidingLabel(Qt::ElideRight, m_errorLine);
     m_errorText->setObjectName(QStringLiteral("errorText"));
     m_errorText->setFont(Style::font(Style::TextStyle::caption));
-    errorLayout->addWidget(symbolLabel(m_errorIcon, errorText, m_errorLine, m_errorText));
+    errorLayout->addWidget(symbolLabel(m_errorIcon, m_errorText, m_errorLine));
     errorLayout->addStretch(1);
     m_dismissButton = new QPushButton(tr("Dismiss"), m_errorLine);
     m_dismissButton->setObjectName(QStringLiteral("dismissButton"));
@@ -426,6 +424,7 @@ void SignatureEditorDetailView::buildFooter(QWidget* footer)
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(12);
 
+    m_mailWarningText = new QLabel(footer);
     m_mailWarning = symbolLabel(m_mailWarningIcon, m_mailWarningText, footer);
     m_mailWarning->setObjectName(QStringLiteral("mailWarning"));
     m_mailWarningText->setText(tr("Mail is open — changes may be overwritten"));
