@@ -2,9 +2,9 @@
 
 #include <QGuiApplication>
 #include <QHash>
-#include <QStringList>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStandardPaths>
 
 namespace veltrin {
 
@@ -37,21 +37,20 @@ const QHash<QString, QString>& themeNames()
 
 void ensureTheme()
 {
-    // Without a platform theme (offscreen, bare X servers) Qt searches only its resources.
-    static const bool searchPathsSet = [] {
+    // Without a desktop's platform theme (offscreen, minimal sessions) Qt searches only its
+    // resources; the installed themes live in the XDG data folders.
+    static const bool searchPathsAdded = [] {
         QStringList paths = QIcon::themeSearchPaths();
-        QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
-        if (dataDirs.isEmpty())
-            dataDirs = QStringLiteral("/usr/local/share:/usr/share");
-        for (const QString& dir : dataDirs.split(u':', Qt::SkipEmptyParts)) {
-            const QString icons = dir + QStringLiteral("/icons");
+        const QStringList dataFolders = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+        for (const QString& folder : dataFolders) {
+            const QString icons = folder + u"/icons";
             if (!paths.contains(icons))
                 paths.append(icons);
         }
         QIcon::setThemeSearchPaths(paths);
         return true;
     }();
-    Q_UNUSED(searchPathsSet);
+    Q_UNUSED(searchPathsAdded);
     // Offscreen and minimal desktops name no theme; Adwaita ships with the application's packages.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor")
         QIcon::setThemeName(QStringLiteral("Adwaita"));
