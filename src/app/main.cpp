@@ -1,8 +1,9 @@
+#include "HTMLPreviewView.h"
 #include "VeltrinApp.h"
-#include "platform/RunningApplications.h"
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/DialogFolderPanel.h"
 #include "platform/Preferences.h"
+#include "platform/ProcRunningApplications.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,8 +48,9 @@ void quitOnTerminationSignals(QCoreApplication& app)
 
 int main(int argc, char* argv[])
 {
-    // The preview's URL scheme must be registered before anything else of the web engine exists:
-    // HTMLPreviewView::registerUrlScheme() goes here, first.
+    // Before anything of the web engine exists, or the scheme is ignored.
+    veltrin::HTMLPreviewView::registerUrlScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrin"));
@@ -58,10 +60,7 @@ int main(int argc, char* argv[])
     veltrin::SettingsPreferences preferences;
     veltrin::BookmarkFolderAccess folderAccess;
     veltrin::DialogFolderPanel folderPanel;
-    // Until the running-applications scan is merged: Mail never runs here.
-    struct NoRunningApplications final : veltrin::RunningApplications {
-        int runningCount(const QString&) const override { return 0; }
-    } runningApplications;
+    veltrin::ProcRunningApplications runningApplications;
 
     veltrin::VeltrinApp veltrin({
         .preferences = preferences,

@@ -1,4 +1,5 @@
 #include "FakeFolderPanel.h"
+#include "WebEngineTestMain.h"
 #include "FakeRunningApplications.h"
 #include "app/ContentView.h"
 #include "platform/BookmarkFolderAccess.h"
@@ -397,5 +398,5 @@ void TestContentView::twoQuickLoadsRecomputeTwice()
     QCOMPARE(window.states, (QStringList{QStringLiteral("loading"), QStringLiteral("empty"), QStringLiteral("onboarding")}));
 }
 
-QTEST_MAIN(TestContentView)
+VELTRIN_WEBENGINE_TEST_MAIN(TestContentView)
 #include "tst_contentview.moc"

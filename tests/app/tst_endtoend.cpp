@@ -1,17 +1,29 @@
 #include "FakeFolderPanel.h"
+#include "WebEngineTestMain.h"
 #include "FakeRunningApplications.h"
 #include "app/ContentView.h"
 #include "app/Updater.h"
 #include "app/VeltrinApp.h"
+#include "app/SaveToastView.h"
+#include "app/SignatureEditorDetailView.h"
+#include "app/SplitEditorView.h"
 #include "platform/BookmarkFolderAccess.h"
+#include "platform/InodeFileAttributes.h"
 #include "platform/Preferences.h"
 #include "platform/UpdateFramework.h"
 #include "store/SignatureService.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace veltrin;
@@ -33,6 +45,28 @@ QString copySampleSignatures(const QString& home)
     for (const QString& name : names)
         QFile::copy(source.filePath(name), target + u'/' + name);
     return target;
+}
+
+// Saves lock the files; the temporary folder can only go once they are unlocked.
+void unlockAll(const QString& folder)
+{
+    InodeFileAttributes attributes;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        (void)attributes.clearImmutable(it.next());
+}
+
+// Whether this process may set the immutable flag in this folder (root with the capability).
+bool canLock(const QString& folder)
+{
+    InodeFileAttributes attributes;
+    const QString probe = folder + QStringLiteral("/lock-probe");
+    QFile(probe).open(QIODevice::WriteOnly);
+    const auto locked = attributes.setPermissionsAndImmutable(probe, 0600);
+    const bool immutable = attributes.isImmutable(probe).value_or(false);
+    (void)attributes.clearImmutable(probe);
+    QFile::remove(probe);
+    return locked && immutable;
 }
 
 } // namespace
@@ -84,8 +118,77 @@ void TestEndToEnd::firstLaunchToTheList()
     QTRY_COMPARE(content->appState(), AppState::list);
     QCOMPARE(content->service().signatures().size(), 3);
     QVERIFY(content->service().hasBookmark());
-    QVERIFY(content->splitEditorView()->isVisible());
+    SplitEditorView* split = content->splitEditorView();
+    QVERIFY(split->isVisible());
+    const auto cleanup = qScopeGuard([&] { unlockAll(signatures); });
+
+    // A row: the editor loads the quoted-printable signature, decoded.
+    auto* list = split->findChild<QListWidget*>(QStringLiteral("signatureList"));
+    QVERIFY(list);
+    QCOMPARE(list->count(), 3);
+    int row = -1;
+    for (int i = 0; i < 3; ++i)
+        if (content->service().signatures().at(i).displayName == u"Atelier (fran\u00e7ais)")
+            row = i;
+    QVERIFY(row >= 0);
+    const SignatureFile picked = content->service().signatures().at(row);
+    list->setCurrentRow(row);
+    QVERIFY(content->selectedSignature());
+    QCOMPARE(content->selectedSignature()->id, picked.id);
+    auto* editor = split->findChild<SignatureEditorDetailView*>();
+    QVERIFY(editor);
+    editor->setToastDuration(300);
+    QTRY_VERIFY(!editor->state().isLoading);
+    QVERIFY(editor->state().htmlDraft.contains(QStringLiteral("Zo\u00eb Laurent-M\u00fcller")));
+
+    // The code view, an edit, Save to Mail.
+    auto* codeSegment = editor->findChild<QAbstractButton*>(QStringLiteral("codeSegment"));
+    QVERIFY(codeSegment);
+    QTest::mouseClick(codeSegment, Qt::LeftButton);
+    auto* code = editor->findChild<QPlainTextEdit*>(QStringLiteral("codeEditor"));
+    QTRY_VERIFY(code->isVisible());
+    auto* save = editor->findChild<QAbstractButton*>(QStringLiteral("saveButton"));
+    QVERIFY(!save->isEnabled());
+    code->moveCursor(QTextCursor::End);
+    QTest::keyClicks(code, QStringLiteral("<p>Edited in Veltrin</p>"));
+    QTRY_VERIFY(save->isEnabled());
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY(!editor->saveConfirmation() || !editor->saveConfirmation()->isVisible());
+
+    // The toast shows, then goes; the state stays the list and the split view stays.
+    auto* toast = editor->findChild<SaveToastView*>();
+    QVERIFY(toast);
+    QTRY_VERIFY(toast->isVisible());
+    QVERIFY(editor->state().showingSaveToast);
+    QTRY_VERIFY(!editor->state().showingSaveToast);
+    QCOMPARE(content->appState(), AppState::list);
+    QCOMPARE(content->splitEditorView(), split);
+    QVERIFY(!save->isEnabled());
+
+    // On disk: the edit, one backup of the previous file, and the file locked.
+    QFile file(picked.filePath.toLocalFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    QVERIFY(written.contains("<p>Edited in Veltrin</p>"));
+    QVERIFY(written.startsWith("Content-Transfer-Encoding: quoted-printable\nContent-Type: text/html;\n"));
+    const QList<QUrl> backups = picked.backups();
+    QCOMPARE(backups.size(), 1);
+    QVERIFY(backups.first().fileName().startsWith(QFileInfo(picked.fileName).completeBaseName() + QStringLiteral(".bak.")));
+    QFile backup(backups.first().toLocalFile());
+    QVERIFY(backup.open(QIODevice::ReadOnly));
+    QVERIFY(!backup.readAll().contains("Edited in Veltrin"));
+    QCOMPARE(file.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+             QFile::Permissions());
+    QCOMPARE(InodeFileAttributes().isImmutable(file.fileName()).value_or(false), canLock(home.path()));
+
+    // The rescan after the save kept the state: a fresh list, the same file still selected.
+    QTRY_VERIFY(!content->service().signatures().isEmpty());
+    QCOMPARE(content->service().signatures().size(), 3);
+    QVERIFY(content->service().signatures().at(row).id != picked.id);
+    QCOMPARE(content->selectedSignature()->id, picked.id);
+    QCOMPARE(content->appState(), AppState::list);
+    QCOMPARE(editor->state().htmlDraft, editor->state().originalBody);
 }
 
-QTEST_MAIN(TestEndToEnd)
+VELTRIN_WEBENGINE_TEST_MAIN(TestEndToEnd)
 #include "tst_endtoend.moc"

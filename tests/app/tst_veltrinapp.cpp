@@ -1,4 +1,5 @@
 #include "FakeFolderPanel.h"
+#include "WebEngineTestMain.h"
 #include "FakeRunningApplications.h"
 #include "app/CheckForUpdatesCommand.h"
 #include "app/ContentView.h"
@@ -128,5 +129,5 @@ void TestVeltrinApp::windowCannotShrinkBelowTheContentMinimum()
     QTRY_VERIFY(app.contentView()->width() > 900);
 }
 
-QTEST_MAIN(TestVeltrinApp)
+VELTRIN_WEBENGINE_TEST_MAIN(TestVeltrinApp)
 #include "tst_veltrinapp.moc"
