@@ -5,10 +5,14 @@ namespace veltrin {
 const char* toString(AppState state)
 {
     switch (state) {
-    case AppState::loading: return "loading";
-    case AppState::onboarding: return "onboarding";
-    case AppState::empty: return "empty";
-    case AppState::list: return "list";
+    case AppState::loading:
+        return "loading";
+    case AppState::onboarding:
+        return "onboarding";
+    case AppState::empty:
+        return "empty";
+    case AppState::list:
+        return "list";
     }
     return "?";
 }

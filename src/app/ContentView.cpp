@@ -26,7 +26,7 @@ QList<QUuid> idsOf(const QList<SignatureFile>& signatures)
 } // namespace
 
 ContentView::ContentView(Preferences& preferences, FolderAccess& folderAccess, FolderPanel& folderPanel,
-                         RunningApplications& runningApplications, const QString& homeFolder, QWidget* parent)
+    RunningApplications& runningApplications, const QString& homeFolder, QWidget* parent)
     : QWidget(parent)
     , m_runningApplications(runningApplications)
     , m_service(new SignatureService(preferences, folderAccess, folderPanel, homeFolder, this))
@@ -151,7 +151,7 @@ void ContentView::showChild()
         split->setOnRescan([this] { loadSignatures(); });
         split->setOnSaved([this] { reloadSignatures(); });
         connect(split, &SplitEditorView::selectedSignatureChanged, this,
-                [this](const std::optional<SignatureFile>& signature) { m_selectedSignature = signature; });
+            [this](const std::optional<SignatureFile>& signature) { m_selectedSignature = signature; });
         m_child = m_splitEditorView = split;
         break;
     }

@@ -35,7 +35,7 @@ public:
 
     // The services must outlive this view.
     ContentView(Preferences& preferences, FolderAccess& folderAccess, FolderPanel& folderPanel,
-                RunningApplications& runningApplications, const QString& homeFolder, QWidget* parent = nullptr);
+        RunningApplications& runningApplications, const QString& homeFolder, QWidget* parent = nullptr);
     ~ContentView() override;
     Q_DISABLE_COPY_MOVE(ContentView)
 

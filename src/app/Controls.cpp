@@ -83,8 +83,8 @@ QPushButton* Controls::prominentButton(const QString& text, ControlSize size, in
                               .arg(horizontalPadding)
                               .arg(height)
                               .arg(rgba(blue.lighter(110)), rgba(blue.darker(115)),
-                                   rgba(Style::color(Style::Color::tertiary, dark)),
-                                   rgba(Style::color(Style::Color::secondary, dark))));
+                                  rgba(Style::color(Style::Color::tertiary, dark)),
+                                  rgba(Style::color(Style::Color::secondary, dark))));
     button->setCursor(Qt::PointingHandCursor);
     if (labelWidth > 0)
         button->setFixedWidth(labelWidth + 2 * horizontalPadding);
@@ -95,7 +95,8 @@ QPushButton* Controls::plainButton(QWidget* parent)
 {
     auto* button = new QPushButton(parent);
     button->setFlat(true);
-    button->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; padding: 0; }"));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { border: none; background: transparent; padding: 0; }"));
     button->setCursor(Qt::PointingHandCursor);
     return button;
 }

@@ -17,13 +17,16 @@ public:
     enum class ControlSize { regular, large };
 
     // A symbol drawn at pixelSize in a label of its own.
-    static QLabel* symbolLabel(const QString& symbolName, int pixelSize, const QColor& tint, QWidget* parent = nullptr);
+    static QLabel* symbolLabel(
+        const QString& symbolName, int pixelSize, const QColor& tint, QWidget* parent = nullptr);
     // A symbol filled with a soft top-to-bottom gradient of the accent blue.
     static QLabel* gradientSymbolLabel(const QString& symbolName, int pixelSize, QWidget* parent = nullptr);
     // Text shown exactly as given (never read as markup), in a style and colour.
-    static QLabel* textLabel(const QString& text, const QFont& font, Style::Color color, QWidget* parent = nullptr);
+    static QLabel* textLabel(
+        const QString& text, const QFont& font, Style::Color color, QWidget* parent = nullptr);
     // The filled accent button; labelWidth fixes the width of its label area when positive.
-    static QPushButton* prominentButton(const QString& text, ControlSize size, int labelWidth = 0, QWidget* parent = nullptr);
+    static QPushButton* prominentButton(
+        const QString& text, ControlSize size, int labelWidth = 0, QWidget* parent = nullptr);
     // A borderless button showing only its label.
     static QPushButton* plainButton(QWidget* parent = nullptr);
     static QFrame* divider(QWidget* parent = nullptr);

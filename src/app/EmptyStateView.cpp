@@ -15,7 +15,8 @@ namespace {
 // A text that wraps with centred lines inside a side inset.
 QWidget* insetText(const QString& text, int inset, QWidget* parent)
 {
-    auto* label = Controls::textLabel(text, Style::font(Style::TextStyle::body), Style::Color::secondary, parent);
+    auto* label
+        = Controls::textLabel(text, Style::font(Style::TextStyle::body), Style::Color::secondary, parent);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignCenter);
     label->setContentsMargins(inset, 0, inset, 0);
@@ -34,13 +35,13 @@ EmptyStateView::EmptyStateView(std::function<void()> onRescan, QWidget* parent)
     layout->addStretch(1);
 
     layout->addWidget(Controls::symbolLabel(QStringLiteral("doc.text.magnifyingglass"), 64,
-                                            Style::color(Style::Color::secondary, dark), this),
-                      0, Qt::AlignHCenter);
+                          Style::color(Style::Color::secondary, dark), this),
+        0, Qt::AlignHCenter);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(8);
     auto* title = Controls::textLabel(tr("No signatures found"),
-                                      Style::font(Style::TextStyle::title2, QFont::DemiBold), Style::Color::primary, this);
+        Style::font(Style::TextStyle::title2, QFont::DemiBold), Style::Color::primary, this);
     title->setAlignment(Qt::AlignCenter);
     texts->addWidget(title);
     texts->addWidget(insetText(tr("No .mailsignature files found in your Mail signatures folder"), 40, this));
@@ -54,7 +55,8 @@ EmptyStateView::EmptyStateView(std::function<void()> onRescan, QWidget* parent)
     auto* boxLayout = new QVBoxLayout(box);
     boxLayout->setContentsMargins(16, 8, 16, 8);
     QFont monospaced = Style::monospacedFont(Style::font(Style::TextStyle::caption).pixelSize());
-    m_hintLabel = Controls::textLabel(tr("Mail \u2192 Settings \u2192 Signatures"), monospaced, Style::Color::primary, box);
+    m_hintLabel = Controls::textLabel(
+        tr("Mail \u2192 Settings \u2192 Signatures"), monospaced, Style::Color::primary, box);
     boxLayout->addWidget(m_hintLabel);
     hint->addWidget(box, 0, Qt::AlignHCenter);
     layout->addLayout(hint);

@@ -12,7 +12,8 @@ class FeatureColumn final : public QWidget {
     Q_OBJECT
 
 public:
-    FeatureColumn(const QString& icon, const QString& title, const QString& description, QWidget* parent = nullptr);
+    FeatureColumn(
+        const QString& icon, const QString& title, const QString& description, QWidget* parent = nullptr);
     ~FeatureColumn() override;
     Q_DISABLE_COPY_MOVE(FeatureColumn)
 

@@ -13,18 +13,20 @@ namespace veltrin {
 
 namespace {
 
-QLayout* reassuranceRow(const QString& symbol, Style::Color color, const QString& heading, const QString& detail,
-                        QWidget* parent)
+QLayout* reassuranceRow(
+    const QString& symbol, Style::Color color, const QString& heading, const QString& detail, QWidget* parent)
 {
     const bool dark = Style::isDark(parent->palette());
     auto* row = new QHBoxLayout;
     row->setSpacing(12);
-    row->addWidget(Controls::symbolLabel(symbol, Style::font(Style::TextStyle::title2).pixelSize() + 3,
-                                         Style::color(color, dark), parent));
+    row->addWidget(Controls::symbolLabel(
+        symbol, Style::font(Style::TextStyle::title2).pixelSize() + 3, Style::color(color, dark), parent));
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
-    texts->addWidget(Controls::textLabel(heading, Style::font(Style::TextStyle::headline), Style::Color::primary, parent));
-    auto* detailLabel = Controls::textLabel(detail, Style::font(Style::TextStyle::caption), Style::Color::secondary, parent);
+    texts->addWidget(
+        Controls::textLabel(heading, Style::font(Style::TextStyle::headline), Style::Color::primary, parent));
+    auto* detailLabel = Controls::textLabel(
+        detail, Style::font(Style::TextStyle::caption), Style::Color::secondary, parent);
     detailLabel->setWordWrap(true);
     texts->addWidget(detailLabel);
     row->addLayout(texts, 1);
@@ -43,11 +45,12 @@ GrantAccessStep::GrantAccessStep(std::function<void()> onGrantAccess, QWidget* p
     layout->addStretch(1);
 
     layout->addWidget(Controls::gradientSymbolLabel(QStringLiteral("folder.badge.questionmark"), 64, this), 0,
-                      Qt::AlignHCenter);
+        Qt::AlignHCenter);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(12);
-    auto* title = Controls::textLabel(tr("Grant Folder Access"), Style::systemFont(32, QFont::DemiBold), Style::Color::primary, this);
+    auto* title = Controls::textLabel(
+        tr("Grant Folder Access"), Style::systemFont(32, QFont::DemiBold), Style::Color::primary, this);
     title->setAlignment(Qt::AlignCenter);
     title->setWordWrap(true);
     texts->addWidget(title);
@@ -66,11 +69,10 @@ GrantAccessStep::GrantAccessStep(std::function<void()> onGrantAccess, QWidget* p
     boxLayout->setContentsMargins(24, 24, 24, 24);
     boxLayout->setSpacing(16);
     boxLayout->addLayout(reassuranceRow(QStringLiteral("checkmark.shield.fill"), Style::Color::green,
-                                        tr("Your data stays local"),
-                                        tr("All edits happen on your Mac. Nothing is uploaded."), box));
+        tr("Your data stays local"), tr("All edits happen on your Mac. Nothing is uploaded."), box));
     boxLayout->addWidget(Controls::divider(box));
     boxLayout->addLayout(reassuranceRow(QStringLiteral("clock.arrow.circlepath"), Style::Color::blue,
-                                        tr("Automatic backups"), tr("Changes are backed up before saving."), box));
+        tr("Automatic backups"), tr("Changes are backed up before saving."), box));
     auto* boxInset = new QHBoxLayout;
     boxInset->setContentsMargins(80, 0, 80, 0);
     boxInset->addWidget(box);
@@ -78,7 +80,8 @@ GrantAccessStep::GrantAccessStep(std::function<void()> onGrantAccess, QWidget* p
 
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(16);
-    m_grantAccessButton = Controls::prominentButton(tr("Grant Access"), Controls::ControlSize::large, 300, this);
+    m_grantAccessButton
+        = Controls::prominentButton(tr("Grant Access"), Controls::ControlSize::large, 300, this);
     m_grantAccessButton->setFont(Style::font(Style::TextStyle::headline));
     connect(m_grantAccessButton, &QPushButton::clicked, this, [this] {
         if (m_onGrantAccess)
@@ -93,11 +96,11 @@ GrantAccessStep::GrantAccessStep(std::function<void()> onGrantAccess, QWidget* p
     helpPalette.setColor(QPalette::ButtonText, secondary);
     m_helpButton->setPalette(helpPalette);
     m_helpButton->setStyleSheet(m_helpButton->styleSheet()
-                                + QStringLiteral("QPushButton { color: rgba(%1, %2, %3, %4); }")
-                                      .arg(secondary.red())
-                                      .arg(secondary.green())
-                                      .arg(secondary.blue())
-                                      .arg(secondary.alpha()));
+        + QStringLiteral("QPushButton { color: rgba(%1, %2, %3, %4); }")
+              .arg(secondary.red())
+              .arg(secondary.green())
+              .arg(secondary.blue())
+              .arg(secondary.alpha()));
     connect(m_helpButton, &QPushButton::clicked, this, [this] { setShowingHelpSheet(true); });
     buttons->addWidget(m_helpButton, 0, Qt::AlignHCenter);
     layout->addLayout(buttons);

@@ -11,7 +11,6 @@ class QPushButton;
 
 namespace veltrin {
 
-
 // The second onboarding step: why the folder is needed, Grant Access, and the help link.
 class GrantAccessStep final : public QWidget {
     Q_OBJECT

@@ -16,10 +16,12 @@ HelpSection::HelpSection(const QString& title, const QString& text, QWidget* par
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    auto* titleLabel = Controls::textLabel(title, Style::font(Style::TextStyle::headline), Style::Color::primary, this);
+    auto* titleLabel
+        = Controls::textLabel(title, Style::font(Style::TextStyle::headline), Style::Color::primary, this);
     titleLabel->setWordWrap(true);
     layout->addWidget(titleLabel);
-    m_textLabel = Controls::textLabel(text, Style::font(Style::TextStyle::body), Style::Color::secondary, this);
+    m_textLabel
+        = Controls::textLabel(text, Style::font(Style::TextStyle::body), Style::Color::secondary, this);
     m_textLabel->setWordWrap(true);
     m_textLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_textLabel);

@@ -25,13 +25,14 @@ HelpSheet::HelpSheet(QWidget* parent)
     layout->setSpacing(20);
 
     auto* header = new QHBoxLayout;
-    header->addWidget(Controls::textLabel(tr("How Veltrin Works"), Style::font(Style::TextStyle::title2, QFont::DemiBold),
-                                          Style::Color::primary, this));
+    header->addWidget(Controls::textLabel(tr("How Veltrin Works"),
+        Style::font(Style::TextStyle::title2, QFont::DemiBold), Style::Color::primary, this));
     header->addStretch(1);
     m_closeButton = Controls::plainButton(this);
     m_closeButton->setObjectName(QStringLiteral("xmark.circle.fill"));
     const int symbolSize = Style::font(Style::TextStyle::title2).pixelSize() + 3;
-    m_closeButton->setIcon(Symbols::icon(QStringLiteral("xmark.circle.fill"), Style::color(Style::Color::secondary, this)));
+    m_closeButton->setIcon(
+        Symbols::icon(QStringLiteral("xmark.circle.fill"), Style::color(Style::Color::secondary, this)));
     m_closeButton->setIconSize(QSize(symbolSize, symbolSize));
     m_closeButton->setToolTip(tr("Close"));
     connect(m_closeButton, &QPushButton::clicked, this, &HelpSheet::dismiss);
@@ -45,21 +46,28 @@ HelpSheet::HelpSheet(QWidget* parent)
         QString title, text;
     };
     const Section sections[] = {
-        {QStringLiteral("Why do I need to grant access?"),
-         QStringLiteral("macOS sandboxing requires apps to explicitly request permission to access folders outside their "
-                        "container. Veltrin needs permission to read and modify signature files in your Mail signatures "
-                        "folder.")},
-        {QStringLiteral("What happens when I grant access?"),
-         QStringLiteral("When you click 'Grant Access', a system dialog will appear. Navigate to and select your Mail "
-                        "signatures folder (usually ~/Library/Mail/V*/MailData/Signatures). macOS will create a "
-                        "security-scoped bookmark that allows Veltrin to access this folder.")},
-        {QStringLiteral("Is my data safe?"),
-         QStringLiteral("Yes. Veltrin creates automatic backups before saving any changes. You can restore previous "
-                        "versions at any time. Only you control which folder Veltrin can access, and you can revoke this "
-                        "permission at any time.")},
-        {QStringLiteral("What data does Veltrin collect?"),
-         QStringLiteral("Veltrin works entirely offline. All signature files remain on your Mac, and no signatures are "
-                        "sent to any server. We only use anonymous user analytics to improve the app.")},
+        { QStringLiteral("Why do I need to grant access?"),
+            QStringLiteral("macOS sandboxing requires apps to explicitly request permission to access "
+                           "folders outside their "
+                           "container. Veltrin needs permission to read and modify signature files in your "
+                           "Mail signatures "
+                           "folder.") },
+        { QStringLiteral("What happens when I grant access?"),
+            QStringLiteral(
+                "When you click 'Grant Access', a system dialog will appear. Navigate to and select your "
+                "Mail "
+                "signatures folder (usually ~/Library/Mail/V*/MailData/Signatures). macOS will create a "
+                "security-scoped bookmark that allows Veltrin to access this folder.") },
+        { QStringLiteral("Is my data safe?"),
+            QStringLiteral(
+                "Yes. Veltrin creates automatic backups before saving any changes. You can restore previous "
+                "versions at any time. Only you control which folder Veltrin can access, and you can revoke "
+                "this "
+                "permission at any time.") },
+        { QStringLiteral("What data does Veltrin collect?"),
+            QStringLiteral("Veltrin works entirely offline. All signature files remain on your Mac, and no "
+                           "signatures are "
+                           "sent to any server. We only use anonymous user analytics to improve the app.") },
     };
     m_scrollArea = new QScrollArea(this);
     m_scrollArea->setFrameShape(QFrame::NoFrame);

@@ -69,8 +69,8 @@ LoadingView::LoadingView(QWidget* parent)
     layout->setSpacing(20);
     layout->addStretch(1);
     layout->addWidget(new Spinner(spinnerDiameter, this), 0, Qt::AlignHCenter);
-    auto* text = Controls::textLabel(tr("Scanning for signatures..."), Style::font(Style::TextStyle::body),
-                                     Style::Color::secondary, this);
+    auto* text = Controls::textLabel(
+        tr("Scanning for signatures..."), Style::font(Style::TextStyle::body), Style::Color::secondary, this);
     text->setAlignment(Qt::AlignCenter);
     layout->addWidget(text, 0, Qt::AlignHCenter);
     layout->addStretch(1);

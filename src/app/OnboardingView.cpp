@@ -41,7 +41,8 @@ bool OnboardingView::isAnimating() const
 
 QWidget* OnboardingView::shownStep() const
 {
-    return m_currentStep == 0 ? static_cast<QWidget*>(m_welcomeStep) : static_cast<QWidget*>(m_grantAccessStep);
+    return m_currentStep == 0 ? static_cast<QWidget*>(m_welcomeStep)
+                              : static_cast<QWidget*>(m_grantAccessStep);
 }
 
 QWidget* OnboardingView::makeStep(bool welcome)
@@ -51,10 +52,12 @@ QWidget* OnboardingView::makeStep(bool welcome)
         return m_welcomeStep;
     }
     // Grant Access hands the owner's action on unchanged.
-    m_grantAccessStep = new GrantAccessStep([this] {
-        if (m_onLoadSignatures)
-            m_onLoadSignatures();
-    }, this);
+    m_grantAccessStep = new GrantAccessStep(
+        [this] {
+            if (m_onLoadSignatures)
+                m_onLoadSignatures();
+        },
+        this);
     return m_grantAccessStep;
 }
 
@@ -68,7 +71,8 @@ void OnboardingView::showStep(bool animated)
         m_leavingStep->deleteLater();
 
     const bool welcome = m_currentStep == 0;
-    QWidget* leaving = welcome ? static_cast<QWidget*>(m_grantAccessStep) : static_cast<QWidget*>(m_welcomeStep);
+    QWidget* leaving
+        = welcome ? static_cast<QWidget*>(m_grantAccessStep) : static_cast<QWidget*>(m_welcomeStep);
     if (welcome)
         m_grantAccessStep = nullptr;
     else

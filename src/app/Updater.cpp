@@ -34,7 +34,8 @@ Updater::Updater(std::unique_ptr<UpdateFramework> controller, QObject* parent)
     setCanCheckForUpdates(false);
     // The current value at once, then every change.
     setCanCheckForUpdates(m_controller->canCheckForUpdates());
-    connect(m_controller.get(), &UpdateFramework::canCheckForUpdatesChanged, this, &Updater::setCanCheckForUpdates);
+    connect(m_controller.get(), &UpdateFramework::canCheckForUpdatesChanged, this,
+        &Updater::setCanCheckForUpdates);
 }
 
 Updater::~Updater() = default;

@@ -30,7 +30,7 @@ VeltrinApp::VeltrinApp(Services services, QObject* parent)
     m_window = std::make_unique<QMainWindow>();
     m_window->setWindowTitle(QStringLiteral("Veltrin"));
     m_contentView = new ContentView(m_services.preferences, m_services.folderAccess, m_services.folderPanel,
-                                    m_services.runningApplications, m_services.homeFolder, m_window.get());
+        m_services.runningApplications, m_services.homeFolder, m_window.get());
     m_window->setCentralWidget(m_contentView);
     buildMenus();
 }
@@ -77,8 +77,8 @@ void VeltrinApp::showAbout()
     }
     const BundleInfo bundle = BundleInfo::current();
     auto* box = new QMessageBox(QMessageBox::NoIcon, tr("About Veltrin"),
-                                tr("Veltrin\nVersion %1 (%2)").arg(bundle.shortVersion, bundle.version),
-                                QMessageBox::Ok, m_window.get());
+        tr("Veltrin\nVersion %1 (%2)").arg(bundle.shortVersion, bundle.version), QMessageBox::Ok,
+        m_window.get());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     m_aboutBox = box;

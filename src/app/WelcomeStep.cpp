@@ -20,15 +20,17 @@ WelcomeStep::WelcomeStep(std::function<void()> onContinue, QWidget* parent)
     layout->setSpacing(0);
     layout->addStretch(1);
 
-    layout->addWidget(Controls::gradientSymbolLabel(QStringLiteral("signature"), 72, this), 0, Qt::AlignHCenter);
+    layout->addWidget(
+        Controls::gradientSymbolLabel(QStringLiteral("signature"), 72, this), 0, Qt::AlignHCenter);
     layout->addSpacing(32);
 
-    auto* title = Controls::textLabel(tr("Welcome to Veltrin"), Style::systemFont(32, QFont::Bold), Style::Color::primary, this);
+    auto* title = Controls::textLabel(
+        tr("Welcome to Veltrin"), Style::systemFont(32, QFont::Bold), Style::Color::primary, this);
     title->setAlignment(Qt::AlignCenter);
     layout->addWidget(title);
     layout->addSpacing(8);
     auto* subtitle = Controls::textLabel(tr("Edit and manage your Apple Mail signatures with ease"),
-                                         Style::font(Style::TextStyle::body), Style::Color::secondary, this);
+        Style::font(Style::TextStyle::body), Style::Color::secondary, this);
     subtitle->setAlignment(Qt::AlignCenter);
     subtitle->setWordWrap(true);
     subtitle->setContentsMargins(80, 0, 80, 0);
@@ -40,9 +42,12 @@ WelcomeStep::WelcomeStep(std::function<void()> onContinue, QWidget* parent)
         QString icon, title, description;
     };
     const Feature features[] = {
-        {QStringLiteral("eye.fill"), QStringLiteral("Live Preview"), QStringLiteral("See your signature in light and dark mode")},
-        {QStringLiteral("chevron.left.forwardslash.chevron.right"), QStringLiteral("Code Editor"), QStringLiteral("Edit HTML directly")},
-        {QStringLiteral("lock.fill"), QStringLiteral("Protected Saves"), QStringLiteral("Prevent Mail from overwriting")},
+        { QStringLiteral("eye.fill"), QStringLiteral("Live Preview"),
+            QStringLiteral("See your signature in light and dark mode") },
+        { QStringLiteral("chevron.left.forwardslash.chevron.right"), QStringLiteral("Code Editor"),
+            QStringLiteral("Edit HTML directly") },
+        { QStringLiteral("lock.fill"), QStringLiteral("Protected Saves"),
+            QStringLiteral("Prevent Mail from overwriting") },
     };
     auto* columns = new QHBoxLayout;
     columns->setSpacing(48);

@@ -13,10 +13,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-
 namespace {
 
-int signalSocket[2] = {-1, -1};
+int signalSocket[2] = { -1, -1 };
 
 void forwardSignal(int)
 {
@@ -36,7 +35,7 @@ void quitOnTerminationSignals(QCoreApplication& app)
         [[maybe_unused]] const ssize_t read = ::read(signalSocket[1], &byte, 1);
         QCoreApplication::quit();
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = forwardSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -25,7 +25,7 @@ QString LocalUpdateFramework::checkTitle()
 QString LocalUpdateFramework::checkText(const QString& installedVersion)
 {
     return QCoreApplication::translate("LocalUpdateFramework",
-                                       "Veltrin %1 is installed.\n\nUpdates come from your system's package manager.")
+        "Veltrin %1 is installed.\n\nUpdates come from your system's package manager.")
         .arg(installedVersion);
 }
 

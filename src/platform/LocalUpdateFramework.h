@@ -16,7 +16,8 @@ class LocalUpdateFramework final : public UpdateFramework {
 
 public:
     // Shows the text to the user without blocking and calls finished once they have closed it.
-    using Presenter = std::function<void(const QString& title, const QString& text, std::function<void()> finished)>;
+    using Presenter
+        = std::function<void(const QString& title, const QString& text, std::function<void()> finished)>;
 
     explicit LocalUpdateFramework(Presenter presenter, QObject* parent = nullptr);
     ~LocalUpdateFramework() override;

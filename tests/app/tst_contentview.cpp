@@ -1,17 +1,16 @@
 #include "FakeFolderPanel.h"
-#include "WebEngineTestMain.h"
 #include "FakeRunningApplications.h"
+#include "TestSupport.h"
+#include "WebEngineTestMain.h"
 #include "app/ContentView.h"
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/Preferences.h"
 #include "store/SignatureService.h"
-#include "TestSupport.h"
 
 #include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-
 
 using namespace veltrin;
 using veltrin::test::FakeFolderPanel;
@@ -28,16 +27,20 @@ struct Window {
         view = std::make_unique<ContentView>(preferences, folderAccess, panel, running, home.path());
         view->setRecomputationDelay(delay);
         QObject::connect(view.get(), &ContentView::appStateChanged, view.get(),
-                         [this](AppState state) { states.append(QString::fromLatin1(toString(state))); });
+            [this](AppState state) { states.append(QString::fromLatin1(toString(state))); });
     }
 
-    QString mailFolder() const { return home.filePath(QStringLiteral("Library/Mail/V11/MailData/Signatures")); }
+    QString mailFolder() const
+    {
+        return home.filePath(QStringLiteral("Library/Mail/V11/MailData/Signatures"));
+    }
 
     QString makeFolder(const QString& path, Folder kind) const
     {
         QDir().mkpath(path);
         if (kind == Folder::withFiles) {
-            const QDir examples(QStringLiteral(VELTRIN_EXAMPLES_DIR "/home/Library/Mail/V11/MailData/Signatures"));
+            const QDir examples(
+                QStringLiteral(VELTRIN_EXAMPLES_DIR "/home/Library/Mail/V11/MailData/Signatures"));
             const QStringList names = examples.entryList(QDir::Files);
             for (const QString& name : names)
                 QFile::copy(examples.filePath(name), path + u'/' + name);
@@ -47,7 +50,8 @@ struct Window {
 
     void storeBookmark(const QString& folder)
     {
-        preferences.set(SignatureService::bookmarkKey, folderAccess.bookmarkData(QUrl::fromLocalFile(folder)).value());
+        preferences.set(
+            SignatureService::bookmarkKey, folderAccess.bookmarkData(QUrl::fromLocalFile(folder)).value());
     }
 
     // Same path, another folder: the stored bookmark goes stale.
@@ -82,7 +86,7 @@ struct Window {
     void waitPastTimer() const { QTest::qWait(view->recomputationDelay() + 100); }
 
     QTemporaryDir home;
-    SettingsPreferences preferences{home.filePath(QStringLiteral("preferences.ini"))};
+    SettingsPreferences preferences { home.filePath(QStringLiteral("preferences.ini")) };
     BookmarkFolderAccess folderAccess;
     FakeFolderPanel panel;
     FakeRunningApplications running;
@@ -145,12 +149,20 @@ void TestContentView::launchWithBookmark_data()
     QTest::addColumn<QString>("afterTimer");
     QTest::addColumn<int>("panels");
     // The scanned list arrives within the appearance: the change rule gives the list at once.
-    QTest::addRow("folder with signature files") << "files" << "list" << "list" << 0;
+    QTest::addRow("folder with signature files") << "files"
+                                                 << "list"
+                                                 << "list" << 0;
     // The list stays empty, so only the timer sees the store's notice.
-    QTest::addRow("folder without signature files") << "none" << "loading" << "onboarding" << 0;
+    QTest::addRow("folder without signature files") << "none"
+                                                    << "loading"
+                                                    << "onboarding" << 0;
     // No usable bookmark: the panel opens, and while it is open the timer finds nothing at all.
-    QTest::addRow("stale bookmark") << "stale" << "loading" << "empty" << 1;
-    QTest::addRow("bookmarked folder gone") << "gone" << "loading" << "empty" << 1;
+    QTest::addRow("stale bookmark") << "stale"
+                                    << "loading"
+                                    << "empty" << 1;
+    QTest::addRow("bookmarked folder gone") << "gone"
+                                            << "loading"
+                                            << "empty" << 1;
 }
 
 void TestContentView::launchWithBookmark()
@@ -163,7 +175,7 @@ void TestContentView::launchWithBookmark()
     Window window;
     window.makeFolder(window.mailFolder(), Folder::withoutFiles);
     const QString folder = window.makeFolder(window.home.filePath(QStringLiteral("chosen")),
-                                             bookmark == u"none" ? Folder::withoutFiles : Folder::withFiles);
+        bookmark == u"none" ? Folder::withoutFiles : Folder::withFiles);
     window.storeBookmark(folder);
     if (bookmark == u"stale")
         window.replaceFolder(folder, Folder::withFiles);
@@ -253,7 +265,8 @@ void TestContentView::panelAnsweredBeforeTheTimer()
     if (answer == u"cancel")
         window.panel.cancel();
     else
-        window.panel.choose(QUrl::fromLocalFile(window.makeFolder(chosen, answer == u"files" ? Folder::withFiles : Folder::withoutFiles)));
+        window.panel.choose(QUrl::fromLocalFile(
+            window.makeFolder(chosen, answer == u"files" ? Folder::withFiles : Folder::withoutFiles)));
     Window::finishAction();
     QCOMPARE(window.view->appState(), beforeTimer);
     window.waitPastTimer();
@@ -268,11 +281,12 @@ void TestContentView::noMailFolderReturnsToTheFirstOnboardingStep()
     window.view->show();
     window.pressGrantAccess();
     QCOMPARE(window.panel.requestCount(), 0);
-    QCOMPARE(window.view->service().errorMessage(), std::optional<QString>(QStringLiteral("Could not find Mail signatures folder")));
+    QCOMPARE(window.view->service().errorMessage(),
+        std::optional<QString>(QStringLiteral("Could not find Mail signatures folder")));
     QCOMPARE(window.view->appState(), AppState::loading);
     QTRY_COMPARE(window.view->appState(), AppState::onboarding);
     QCOMPARE(window.view->onboardingView()->currentStep(), 0);
-    QCOMPARE(window.states, (QStringList{QStringLiteral("loading"), QStringLiteral("onboarding")}));
+    QCOMPARE(window.states, (QStringList { QStringLiteral("loading"), QStringLiteral("onboarding") }));
 }
 
 void TestContentView::rescanFromTheListKeepsTheSelection()
@@ -314,7 +328,8 @@ void TestContentView::rescanWithStaleBookmarkShowsEmptyBehindThePanel()
     window.storeBookmark(folder);
     window.view->show();
     QTRY_COMPARE(window.view->appState(), AppState::list);
-    Q_EMIT window.view->splitEditorView()->selectedSignatureChanged(window.view->service().signatures().first());
+    Q_EMIT window.view->splitEditorView()->selectedSignatureChanged(
+        window.view->service().signatures().first());
 
     window.replaceFolder(folder, Folder::withFiles);
     window.view->loadSignatures();
@@ -390,12 +405,14 @@ void TestContentView::twoQuickLoadsRecomputeTwice()
     QCOMPARE(window.panel.openCount(), 1);
 
     // The first recomputation sees the second panel open; the second one sees its cancel.
-    QObject::connect(window.view.get(), &ContentView::appStateChanged, window.view.get(), [&window](AppState state) {
-        if (state == AppState::empty)
-            window.panel.cancel();
-    });
+    QObject::connect(
+        window.view.get(), &ContentView::appStateChanged, window.view.get(), [&window](AppState state) {
+            if (state == AppState::empty)
+                window.panel.cancel();
+        });
     QTRY_COMPARE(window.view->appState(), AppState::onboarding);
-    QCOMPARE(window.states, (QStringList{QStringLiteral("loading"), QStringLiteral("empty"), QStringLiteral("onboarding")}));
+    QCOMPARE(window.states,
+        (QStringList { QStringLiteral("loading"), QStringLiteral("empty"), QStringLiteral("onboarding") }));
 }
 
 VELTRIN_WEBENGINE_TEST_MAIN(TestContentView)

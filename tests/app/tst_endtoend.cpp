@@ -1,12 +1,12 @@
 #include "FakeFolderPanel.h"
-#include "WebEngineTestMain.h"
 #include "FakeRunningApplications.h"
+#include "WebEngineTestMain.h"
 #include "app/ContentView.h"
-#include "app/Updater.h"
-#include "app/VeltrinApp.h"
 #include "app/SaveToastView.h"
 #include "app/SignatureEditorDetailView.h"
 #include "app/SplitEditorView.h"
+#include "app/Updater.h"
+#include "app/VeltrinApp.h"
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/InodeFileAttributes.h"
 #include "platform/Preferences.h"
@@ -18,12 +18,12 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QMainWindow>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace veltrin;
@@ -33,13 +33,13 @@ namespace {
 class IdleUpdateFramework final : public UpdateFramework {
 public:
     bool canCheckForUpdates() const override { return true; }
-    void checkForUpdates() override {}
+    void checkForUpdates() override { }
 };
 
 QString copySampleSignatures(const QString& home)
 {
     const QDir source(QStringLiteral(VELTRIN_EXAMPLES_DIR "/home/Library/Mail/V11/MailData/Signatures"));
-    const QString target = home + QStringLiteral("/Library/Mail/V11/MailData/Signatures");
+    QString target = home + QStringLiteral("/Library/Mail/V11/MailData/Signatures");
     QDir().mkpath(target);
     const QStringList names = source.entryList(QDir::Files);
     for (const QString& name : names)
@@ -173,12 +173,14 @@ void TestEndToEnd::firstLaunchToTheList()
     QVERIFY(written.startsWith("Content-Transfer-Encoding: quoted-printable\nContent-Type: text/html;\n"));
     const QList<QUrl> backups = picked.backups();
     QCOMPARE(backups.size(), 1);
-    QVERIFY(backups.first().fileName().startsWith(QFileInfo(picked.fileName).completeBaseName() + QStringLiteral(".bak.")));
+    QVERIFY(backups.first().fileName().startsWith(
+        QFileInfo(picked.fileName).completeBaseName() + QStringLiteral(".bak.")));
     QFile backup(backups.first().toLocalFile());
     QVERIFY(backup.open(QIODevice::ReadOnly));
     QVERIFY(!backup.readAll().contains("Edited in Veltrin"));
-    QCOMPARE(file.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
-             QFile::Permissions());
+    QCOMPARE(
+        file.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+        QFile::Permissions());
     QCOMPARE(InodeFileAttributes().isImmutable(file.fileName()).value_or(false), canLock(home.path()));
 
     // The rescan after the save kept the state: a fresh list, the same file still selected.

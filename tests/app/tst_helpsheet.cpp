@@ -47,16 +47,19 @@ void TestHelpSheet::fixedSizeWhateverTheWindow()
 void TestHelpSheet::sectionsInOrder()
 {
     HelpSheet sheet;
-    const QStringList titles{QStringLiteral("Why do I need to grant access?"),
-                             QStringLiteral("What happens when I grant access?"), QStringLiteral("Is my data safe?"),
-                             QStringLiteral("What data does Veltrin collect?")};
+    const QStringList titles { QStringLiteral("Why do I need to grant access?"),
+        QStringLiteral("What happens when I grant access?"), QStringLiteral("Is my data safe?"),
+        QStringLiteral("What data does Veltrin collect?") };
     QCOMPARE(sheet.sections().size(), titles.size());
     for (int i = 0; i < titles.size(); ++i)
         QCOMPARE(sheet.sections()[i]->title(), titles[i]);
-    QVERIFY(sheet.sections()[1]->text().contains(QStringLiteral("(usually ~/Library/Mail/V*/MailData/Signatures)")));
-    QVERIFY(sheet.sections()[3]->text().endsWith(QStringLiteral("We only use anonymous user analytics to improve the app.")));
+    QVERIFY(sheet.sections()[1]->text().contains(
+        QStringLiteral("(usually ~/Library/Mail/V*/MailData/Signatures)")));
+    QVERIFY(sheet.sections()[3]->text().endsWith(
+        QStringLiteral("We only use anonymous user analytics to improve the app.")));
     QCOMPARE(sheet.gotItButton()->text(), QStringLiteral("Got it"));
-    QVERIFY(sheet.findChild<QLabel*>() && sheet.findChildren<QLabel*>().first()->text() == u"How Veltrin Works");
+    QVERIFY(
+        sheet.findChild<QLabel*>() && sheet.findChildren<QLabel*>().first()->text() == u"How Veltrin Works");
 }
 
 void TestHelpSheet::sectionsScrollBetweenFixedHeaderAndFooter()

@@ -151,11 +151,12 @@ void TestOnboarding::welcomeShowsTheThreeFeaturesInOrder()
     step.show();
     const QList<FeatureColumn*> columns = step.featureColumns();
     QCOMPARE(columns.size(), 3);
-    const QStringList icons{QStringLiteral("eye.fill"), QStringLiteral("chevron.left.forwardslash.chevron.right"),
-                            QStringLiteral("lock.fill")};
-    const QStringList titles{QStringLiteral("Live Preview"), QStringLiteral("Code Editor"), QStringLiteral("Protected Saves")};
-    const QStringList descriptions{QStringLiteral("See your signature in light and dark mode"),
-                                   QStringLiteral("Edit HTML directly"), QStringLiteral("Prevent Mail from overwriting")};
+    const QStringList icons { QStringLiteral("eye.fill"),
+        QStringLiteral("chevron.left.forwardslash.chevron.right"), QStringLiteral("lock.fill") };
+    const QStringList titles { QStringLiteral("Live Preview"), QStringLiteral("Code Editor"),
+        QStringLiteral("Protected Saves") };
+    const QStringList descriptions { QStringLiteral("See your signature in light and dark mode"),
+        QStringLiteral("Edit HTML directly"), QStringLiteral("Prevent Mail from overwriting") };
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(columns[i]->icon(), icons[i]);
         QCOMPARE(columns[i]->title(), titles[i]);
@@ -171,9 +172,9 @@ void TestOnboarding::welcomeShowsTheThreeFeaturesInOrder()
 void TestOnboarding::longFeatureDescriptionWrapsWithoutTruncation()
 {
     // Markup-like text is data: it is shown as written, never interpreted.
-    const QString description =
-        QStringLiteral("A <b>description</b> much longer than its narrow column, which has to wrap onto several "
-                       "centred lines & must never be cut short at the bottom of the column.");
+    const QString description = QStringLiteral(
+        "A <b>description</b> much longer than its narrow column, which has to wrap onto several "
+        "centred lines & must never be cut short at the bottom of the column.");
     FeatureColumn column(QStringLiteral("eye.fill"), QStringLiteral("Title"), description);
     column.setFixedWidth(160);
     column.show();

@@ -34,7 +34,7 @@ void TestSmoke::staysUpAndQuitsCleanlyOnSignal()
     QProcess app;
     app.setProcessEnvironment(environment);
     app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    app.start(QStringLiteral(VELTRIN_BINARY), {QStringLiteral("-disableTelemetry")});
+    app.start(QStringLiteral(VELTRIN_BINARY), { QStringLiteral("-disableTelemetry") });
     QVERIFY2(app.waitForStarted(10000), qPrintable(app.errorString()));
     QVERIFY2(!app.waitForFinished(2000), "the application ended by itself");
     QCOMPARE(app.state(), QProcess::Running);

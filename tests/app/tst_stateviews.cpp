@@ -37,7 +37,7 @@ void TestStateViews::loadingShowsProgressAndText()
     LoadingView view;
     view.resize(900, 600);
     view.show();
-    QCOMPARE(texts(view), QStringList{QStringLiteral("Scanning for signatures...")});
+    QCOMPARE(texts(view), QStringList { QStringLiteral("Scanning for signatures...") });
     QWidget* progress = view.findChild<QWidget*>(QStringLiteral("progress"));
     QVERIFY(progress && progress->isVisible());
 }
@@ -53,10 +53,11 @@ void TestStateViews::rescanRunsOncePerPress()
     QCOMPARE(rescans, 1);
     QTest::mouseClick(view.rescanButton(), Qt::LeftButton);
     QCOMPARE(rescans, 2);
-    QCOMPARE(texts(view), (QStringList{QStringLiteral("No signatures found"),
-                                       QStringLiteral("No .mailsignature files found in your Mail signatures folder"),
-                                       QStringLiteral("You can create signatures in Apple Mail"),
-                                       QStringLiteral("Mail \u2192 Settings \u2192 Signatures")}));
+    QCOMPARE(texts(view),
+        (QStringList { QStringLiteral("No signatures found"),
+            QStringLiteral("No .mailsignature files found in your Mail signatures folder"),
+            QStringLiteral("You can create signatures in Apple Mail"),
+            QStringLiteral("Mail \u2192 Settings \u2192 Signatures") }));
 }
 
 void TestStateViews::hintKeepsItsStyleAtEveryWidth_data()

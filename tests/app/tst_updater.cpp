@@ -69,18 +69,21 @@ void TestUpdater::followsEveryChange()
     CheckForUpdatesCommand command(updater);
 
     QStringList events;
-    connect(&updater, &Updater::objectWillChange, this, [&] { events.append(QStringLiteral("will:%1").arg(updater.canCheckForUpdates())); });
-    connect(&updater, &Updater::canCheckForUpdatesChanged, this, [&](bool value) { events.append(QStringLiteral("did:%1").arg(value)); });
+    connect(&updater, &Updater::objectWillChange, this,
+        [&] { events.append(QStringLiteral("will:%1").arg(updater.canCheckForUpdates())); });
+    connect(&updater, &Updater::canCheckForUpdatesChanged, this,
+        [&](bool value) { events.append(QStringLiteral("did:%1").arg(value)); });
 
-    for (bool value : {false, true, true, false}) {
+    for (bool value : { false, true, true, false }) {
         framework.report(value);
         QCOMPARE(updater.canCheckForUpdates(), value);
         QCOMPARE(command.isEnabled(), value);
     }
     // Observers hear before each assignment, also one that repeats the value.
-    QCOMPARE(events, (QStringList{QStringLiteral("will:1"), QStringLiteral("did:0"), QStringLiteral("will:0"),
-                                  QStringLiteral("did:1"), QStringLiteral("will:1"), QStringLiteral("did:1"),
-                                  QStringLiteral("will:1"), QStringLiteral("did:0")}));
+    QCOMPARE(events,
+        (QStringList { QStringLiteral("will:1"), QStringLiteral("did:0"), QStringLiteral("will:0"),
+            QStringLiteral("did:1"), QStringLiteral("will:1"), QStringLiteral("did:1"),
+            QStringLiteral("will:1"), QStringLiteral("did:0") }));
 }
 
 void TestUpdater::oneCheckPerChoice()
@@ -120,10 +123,11 @@ void TestUpdater::localFrameworkTellsTheVersionAndIsBusyMeanwhile()
 {
     QStringList shown;
     std::function<void()> close;
-    LocalUpdateFramework framework([&](const QString& title, const QString& text, std::function<void()> finished) {
-        shown.append(title + u'|' + text);
-        close = std::move(finished);
-    });
+    LocalUpdateFramework framework(
+        [&](const QString& title, const QString& text, std::function<void()> finished) {
+            shown.append(title + u'|' + text);
+            close = std::move(finished);
+        });
     QVERIFY(framework.canCheckForUpdates());
     QSignalSpy changes(&framework, &UpdateFramework::canCheckForUpdatesChanged);
 

@@ -1,6 +1,6 @@
 #include "FakeFolderPanel.h"
-#include "WebEngineTestMain.h"
 #include "FakeRunningApplications.h"
+#include "WebEngineTestMain.h"
 #include "app/CheckForUpdatesCommand.h"
 #include "app/ContentView.h"
 #include "app/Updater.h"
@@ -22,21 +22,24 @@ namespace {
 
 class NoFolderAccess final : public FolderAccess {
 public:
-    std::expected<QByteArray, Error> bookmarkData(const QUrl&) override { return std::unexpected(Error{}); }
-    std::expected<ResolvedBookmark, Error> resolveBookmark(const QByteArray&) override { return std::unexpected(Error{}); }
+    std::expected<QByteArray, Error> bookmarkData(const QUrl&) override { return std::unexpected(Error {}); }
+    std::expected<ResolvedBookmark, Error> resolveBookmark(const QByteArray&) override
+    {
+        return std::unexpected(Error {});
+    }
     bool startAccessing(const QUrl&) override { return false; }
-    void stopAccessing(const QUrl&) override {}
+    void stopAccessing(const QUrl&) override { }
 };
 
 class ReadyUpdateFramework final : public UpdateFramework {
 public:
     bool canCheckForUpdates() const override { return true; }
-    void checkForUpdates() override {}
+    void checkForUpdates() override { }
 };
 
 struct Services {
     QTemporaryDir home;
-    SettingsPreferences preferences{home.filePath(QStringLiteral("preferences.ini"))};
+    SettingsPreferences preferences { home.filePath(QStringLiteral("preferences.ini")) };
     NoFolderAccess folderAccess;
     test::FakeFolderPanel panel;
     test::FakeRunningApplications running;
@@ -89,7 +92,7 @@ void TestVeltrinApp::telemetryStartsFirstThenTheUpdaterThenTheWindow()
 {
     Services services;
     VeltrinApp app(services.forApp());
-    QCOMPARE(services.events, (QStringList{QStringLiteral("telemetry:0"), QStringLiteral("updater:0")}));
+    QCOMPARE(services.events, (QStringList { QStringLiteral("telemetry:0"), QStringLiteral("updater:0") }));
     QVERIFY(app.window());
     QVERIFY(qobject_cast<ContentView*>(app.window()->centralWidget()));
     QCOMPARE(app.contentView()->appState(), AppState::onboarding);
@@ -99,8 +102,9 @@ void TestVeltrinApp::menusHoldTheUpdateCommandAfterAboutAndNoNewItem()
 {
     Services services;
     VeltrinApp app(services.forApp());
-    QCOMPARE(texts(app.applicationMenu()), (QStringList{QStringLiteral("About Veltrin"), QStringLiteral("Check for Updates\u2026"),
-                                                        QStringLiteral("-"), QStringLiteral("Quit Veltrin")}));
+    QCOMPARE(texts(app.applicationMenu()),
+        (QStringList { QStringLiteral("About Veltrin"), QStringLiteral("Check for Updates\u2026"),
+            QStringLiteral("-"), QStringLiteral("Quit Veltrin") }));
     QCOMPARE(app.applicationMenu()->actions().at(1), app.checkForUpdatesCommand());
     QVERIFY(app.checkForUpdatesCommand()->isEnabled());
 
@@ -110,7 +114,8 @@ void TestVeltrinApp::menusHoldTheUpdateCommandAfterAboutAndNoNewItem()
     const QStringList fileItems = texts(app.fileMenu());
     for (const QString& item : fileItems) {
         QVERIFY2(!item.startsWith(QStringLiteral("New")), qPrintable(item));
-        QVERIFY2(!item.contains(QStringLiteral("Settings")) && !item.contains(QStringLiteral("Preferences")), qPrintable(item));
+        QVERIFY2(!item.contains(QStringLiteral("Settings")) && !item.contains(QStringLiteral("Preferences")),
+            qPrintable(item));
     }
 }
 
