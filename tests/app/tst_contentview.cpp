@@ -395,7 +395,7 @@ void TestContentView::emptyStateRescanRunsAFullLoad()
 
 void TestContentView::twoQuickLoadsRecomputeTwice()
 {
-    Window window(600);
+    Window window(1200);
     window.makeFolder(window.mailFolder(), Folder::withoutFiles);
     window.view->show();
     window.view->loadSignatures();
