@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -302,10 +303,19 @@ std::expected<SaveResult, Error> SignatureWriter::save(
 
     const QByteArray bytes = composeText(header, html).toUtf8();
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+    std::optional<QString> writeError;
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
+        writeError = out.errorString();
+    // On disk before the rename makes it the file, so that after a power cut the file holds
+    // the old text or the new one, not an empty one. Uncommitted, the new text is dropped.
+    else if (::fsync(out.handle()) != 0)
+        writeError = qt_error_string(errno);
+    else if (!out.commit())
+        writeError = out.errorString();
+    if (writeError) {
         return std::unexpected(Error {
             QStringLiteral("Could not write %1: %2. The file keeps its previous text; a backup is in %3.")
-                .arg(quoted(path), out.errorString(), quoted(backupPath)) });
+                .arg(quoted(path), *writeError, quoted(backupPath)) });
     }
     syncFolder(QFileInfo(path).absolutePath());
 
