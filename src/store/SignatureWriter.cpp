@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -303,19 +302,15 @@ std::expected<SaveResult, Error> SignatureWriter::save(
 
     const QByteArray bytes = composeText(header, html).toUtf8();
     QSaveFile out(path);
-    std::optional<QString> writeError;
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
-        writeError = out.errorString();
+    const bool written = out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.flush();
     // On disk before the rename makes it the file, so that after a power cut the file holds
     // the old text or the new one, not an empty one. Uncommitted, the new text is dropped.
-    else if (::fsync(out.handle()) != 0)
-        writeError = qt_error_string(errno);
-    else if (!out.commit())
-        writeError = out.errorString();
-    if (writeError) {
+    const int syncError = written && ::fsync(out.handle()) != 0 ? errno : 0;
+    if (!written || syncError != 0 || !out.commit()) {
+        const QString reason = syncError != 0 ? qt_error_string(syncError) : out.errorString();
         return std::unexpected(Error {
             QStringLiteral("Could not write %1: %2. The file keeps its previous text; a backup is in %3.")
-                .arg(quoted(path), *writeError, quoted(backupPath)) });
+                .arg(quoted(path), reason, quoted(backupPath)) });
     }
     syncFolder(QFileInfo(path).absolutePath());
 

@@ -345,13 +345,14 @@ void TestSaveCrash::failedStepsLeaveWholeFiles_data()
     QTest::addColumn<bool>("succeeds");
     QTest::addColumn<bool>("newText");
     QTest::addColumn<bool>("backup");
+    QTest::addColumn<bool>("locks");
 
-    QTest::addRow("unlock fails") << Fault::UnlockFails << true << true << true;
-    QTest::addRow("backup folder blocked") << Fault::BackupFolderBlocked << false << false << false;
-    QTest::addRow("backup name taken") << Fault::BackupNameTaken << false << false << false;
-    QTest::addRow("backup copy cut short") << Fault::BackupCutShort << false << false << false;
-    QTest::addRow("write cut short") << Fault::WriteCutShort << false << false << true;
-    QTest::addRow("lock fails") << Fault::LockFails << false << true << true;
+    QTest::addRow("unlock fails") << Fault::UnlockFails << true << true << true << true;
+    QTest::addRow("backup folder blocked") << Fault::BackupFolderBlocked << false << false << false << false;
+    QTest::addRow("backup name taken") << Fault::BackupNameTaken << false << false << false << false;
+    QTest::addRow("backup copy cut short") << Fault::BackupCutShort << false << false << false << false;
+    QTest::addRow("write cut short") << Fault::WriteCutShort << false << false << true << false;
+    QTest::addRow("lock fails") << Fault::LockFails << false << true << true << true;
 }
 
 void TestSaveCrash::failedStepsLeaveWholeFiles()
@@ -360,6 +361,7 @@ void TestSaveCrash::failedStepsLeaveWholeFiles()
     QFETCH(bool, succeeds);
     QFETCH(bool, newText);
     QFETCH(bool, backup);
+    QFETCH(bool, locks);
 
     Workspace space;
     const QByteArray oldText = textOf(0);
@@ -403,6 +405,8 @@ void TestSaveCrash::failedStepsLeaveWholeFiles()
     if (!saved)
         QVERIFY(!saved.error().description.isEmpty());
     QVERIFY(contents(space.signaturePath()) == (newText ? textOf(1) : oldText));
+    // A save that stops before the lock leaves the file unlocked.
+    QCOMPARE(attributes.calls().constLast().startsWith(u"lock "), locks);
 
     if (backup)
         QVERIFY(contents(backupPath) == oldText);
