@@ -334,9 +334,10 @@ void TestSaveCrash::killedSavesLeaveWholeFiles()
     qInfo(
         "%d kills and %d whole saves in %lld ms. Killed before the backup was made %d, with the backup "
         "made and the old text %d, with the new text unlocked %d, with the new text locked %d (the save had "
-        "ended %d times); hidden copies left behind %lld",
+        "ended %d times); hidden copies left behind %lld, unfinished writes beside the file %lld",
         kills, measured, static_cast<long long>(clock.elapsed()), seen.beforeBackup, seen.backupOnly,
-        seen.newUnlocked, seen.newLocked, seen.ended, static_cast<long long>(leftovers.size()));
+        seen.newUnlocked, seen.newLocked, seen.ended, static_cast<long long>(leftovers.size()),
+        static_cast<long long>(entries(space.folder()).size() - 2));
 }
 
 void TestSaveCrash::failedStepsLeaveWholeFiles_data()
