@@ -12,7 +12,7 @@
 
 namespace veltrin {
 
-ProcRunningApplications::ProcRunningApplications(QString procRoot)
+ProcRunningApplications::ProcRunningApplications(const QString& procRoot)
     : m_procRoot(QFile::encodeName(procRoot))
 {
 }

@@ -10,7 +10,7 @@ namespace veltrin {
 // every process whose command name is the application's process name.
 class ProcRunningApplications final : public RunningApplications {
 public:
-    explicit ProcRunningApplications(QString procRoot = QStringLiteral("/proc"));
+    explicit ProcRunningApplications(const QString& procRoot = QStringLiteral("/proc"));
     Q_DISABLE_COPY_MOVE(ProcRunningApplications)
 
     int runningCount(const QString& bundleIdentifier) const override;
