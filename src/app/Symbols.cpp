@@ -25,7 +25,6 @@ const QHash<QString, QString>& themeNames()
         {QStringLiteral("folder.badge.questionmark"), QStringLiteral("folder")},
         {QStringLiteral("eye.fill"), QStringLiteral("view-reveal")},
         {QStringLiteral("clock.arrow.circlepath"), QStringLiteral("document-open-recent")},
-        {QStringLiteral("chevron.left.forwardslash.chevron.right"), QStringLiteral("text-x-script")},
         {QStringLiteral("checkmark.shield.fill"), QStringLiteral("security-high")},
         {QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-ok")},
         {QStringLiteral("checkmark"), QStringLiteral("object-select")},
@@ -68,13 +67,31 @@ QPixmap tinted(const QPixmap& source, const QColor& tint)
     return result;
 }
 
-// A plain drawn stand-in: a ring with the symbol's first letter.
+// Symbols the icon theme has no picture for, drawn as text.
+const QHash<QString, QString>& drawnGlyphs()
+{
+    static const QHash<QString, QString> glyphs{
+        {QStringLiteral("chevron.left.forwardslash.chevron.right"), QStringLiteral("</>")},
+    };
+    return glyphs;
+}
+
+// A plain drawn stand-in: the symbol's glyph, or a ring with its first letter.
 QPixmap drawnFallback(const QString& symbolName, int size, const QColor& tint)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
+    if (const QString glyph = drawnGlyphs().value(symbolName); !glyph.isEmpty()) {
+        QFont font = QGuiApplication::font();
+        font.setPixelSize(qMax(6, size * 5 / 8));
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(tint);
+        painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
+        return pixmap;
+    }
     QPen pen(tint);
     pen.setWidthF(qMax(1.0, size / 12.0));
     painter.setPen(pen);

@@ -719,7 +719,7 @@ void TestSignatureEditor::screenshots()
         editor.view.chooseTheme(PreviewTheme::system);
         QVERIFY(finished.wait(20000));
         QTest::qWait(500);
-        const QString prefix = QDir::temp().filePath(isDark ? u"veltrin-editor-dark"_qs : u"veltrin-editor-light"_qs);
+        const QString prefix = veltrin::test::screenshotDir().filePath(isDark ? u"veltrin-editor-dark"_qs : u"veltrin-editor-light"_qs);
         QVERIFY(editor.view.grab().save(prefix + u"-preview.png"));
         editor.switchTo("codeSegment");
         QTest::keyClicks(editor.code(), u" "_qs);

@@ -274,7 +274,7 @@ void TestSplitEditorView::screenshot()
         QSignalSpy finished(preview, &QWebEngineView::loadFinished);
         QVERIFY(finished.wait(20000));
         QTest::qWait(300);
-        QVERIFY(split.view.grab().save(QDir::temp().filePath(isDark ? u"veltrin-split-dark.png"_qs : u"veltrin-split-light.png"_qs)));
+        QVERIFY(split.view.grab().save(veltrin::test::screenshotDir().filePath(isDark ? u"veltrin-split-dark.png"_qs : u"veltrin-split-light.png"_qs)));
     }
     QApplication::setPalette(light);
 }

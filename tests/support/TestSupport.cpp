@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace veltrin::test {
@@ -28,6 +29,15 @@ bool writeFile(const QString& path, const QByteArray& bytes)
         return false;
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QDir screenshotDir()
+{
+    const QString wanted = qEnvironmentVariable("VELTRIN_SCREENSHOT_DIR");
+    if (!wanted.isEmpty() && QDir().mkpath(wanted))
+        return QDir(wanted);
+    static QTemporaryDir scratch;
+    return QDir(scratch.path());
 }
 
 } // namespace veltrin::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QString>
 
 namespace veltrin::test {
@@ -13,5 +14,9 @@ QByteArray readFixture(const QString& relativePath);
 
 // Writes bytes to a path, creating parent folders; returns false on failure.
 bool writeFile(const QString& path, const QByteArray& bytes);
+
+// Where tests put the screenshots they take: $VELTRIN_SCREENSHOT_DIR when set (to look at them),
+// else a temporary folder removed at exit.
+QDir screenshotDir();
 
 } // namespace veltrin::test
