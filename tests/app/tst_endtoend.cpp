@@ -1,5 +1,6 @@
 #include "FakeFolderPanel.h"
 #include "FakeRunningApplications.h"
+#include "FileLocks.h"
 #include "WebEngineTestMain.h"
 #include "app/ContentView.h"
 #include "app/SaveToastView.h"
@@ -45,28 +46,6 @@ QString copySampleSignatures(const QString& home)
     for (const QString& name : names)
         QFile::copy(source.filePath(name), target + u'/' + name);
     return target;
-}
-
-// Saves lock the files; the temporary folder can only go once they are unlocked.
-void unlockAll(const QString& folder)
-{
-    InodeFileAttributes attributes;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        (void)attributes.clearImmutable(it.next());
-}
-
-// Whether this process may set the immutable flag in this folder (root with the capability).
-bool canLock(const QString& folder)
-{
-    InodeFileAttributes attributes;
-    const QString probe = folder + QStringLiteral("/lock-probe");
-    QFile(probe).open(QIODevice::WriteOnly);
-    const auto locked = attributes.setPermissionsAndImmutable(probe, 0600);
-    const bool immutable = attributes.isImmutable(probe).value_or(false);
-    (void)attributes.clearImmutable(probe);
-    QFile::remove(probe);
-    return locked && immutable;
 }
 
 } // namespace
@@ -120,7 +99,7 @@ void TestEndToEnd::firstLaunchToTheList()
     QVERIFY(content->service().hasBookmark());
     SplitEditorView* split = content->splitEditorView();
     QVERIFY(split->isVisible());
-    const auto cleanup = qScopeGuard([&] { unlockAll(signatures); });
+    const auto cleanup = qScopeGuard([&] { test::unlockTree(signatures); });
 
     // A row: the editor loads the quoted-printable signature, decoded.
     auto* list = split->findChild<QListWidget*>(QStringLiteral("signatureList"));
@@ -181,7 +160,7 @@ void TestEndToEnd::firstLaunchToTheList()
     QCOMPARE(
         file.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
         QFile::Permissions());
-    QCOMPARE(InodeFileAttributes().isImmutable(file.fileName()).value_or(false), canLock(home.path()));
+    QCOMPARE(InodeFileAttributes().isImmutable(file.fileName()).value_or(false), test::canLockFilesIn(home.path()));
 
     // The rescan after the save kept the state: a fresh list, the same file still selected.
     QTRY_VERIFY(!content->service().signatures().isEmpty());

@@ -701,13 +701,7 @@ void TestSignatureEditor::screenshots()
     QTemporaryDir folder;
     const SignatureFile signature = copyOfFixture(folder, u"editor/with-images.mailsignature"_qs);
     const QPalette light = QApplication::palette();
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::WindowText, QColor(255, 255, 255, 217));
-    dark.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
-    dark.setColor(QPalette::Text, Qt::white);
-    dark.setColor(QPalette::Button, QColor(0x32, 0x32, 0x32));
-    dark.setColor(QPalette::ButtonText, Qt::white);
+    const QPalette dark = veltrin::test::darkPalette();
 
     for (const bool isDark : {false, true}) {
         QApplication::setPalette(isDark ? dark : light);

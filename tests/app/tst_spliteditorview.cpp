@@ -257,13 +257,7 @@ void TestSplitEditorView::screenshot()
     signatures[0].accountEmails = QStringList{u"zoe@veltrin.example"_qs, u"zoe.a@veltrin.example"_qs};
     signatures[2].errorMessage = u"The file could not be read completely."_qs;
     const QPalette light = QApplication::palette();
-    QPalette dark = light;
-    dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::WindowText, QColor(255, 255, 255, 217));
-    dark.setColor(QPalette::Base, QColor(0x24, 0x24, 0x24));
-    dark.setColor(QPalette::Text, Qt::white);
-    dark.setColor(QPalette::Button, QColor(0x32, 0x32, 0x32));
-    dark.setColor(QPalette::ButtonText, Qt::white);
+    const QPalette dark = veltrin::test::darkPalette();
     for (const bool isDark : {false, true}) {
         QApplication::setPalette(isDark ? dark : light);
         QCoreApplication::processEvents();

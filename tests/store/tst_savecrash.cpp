@@ -1,4 +1,5 @@
 #include "FakeFileAttributes.h"
+#include "FileLocks.h"
 #include "TestSupport.h"
 #include "platform/InodeFileAttributes.h"
 #include "store/SignatureWriter.h"
@@ -103,14 +104,7 @@ void writeByte(char byte)
 class Workspace final {
 public:
     Workspace() { QDir().mkpath(folder()); }
-    ~Workspace()
-    {
-        InodeFileAttributes attributes;
-        QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-            QDirIterator::Subdirectories);
-        while (it.hasNext())
-            (void)attributes.clearImmutable(it.next());
-    }
+    ~Workspace() { test::unlockTree(m_dir.path()); }
     Q_DISABLE_COPY_MOVE(Workspace)
 
     QString folder() const { return m_dir.filePath(QStringLiteral("Signatures")); }

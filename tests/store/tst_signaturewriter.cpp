@@ -1,4 +1,5 @@
 #include "FakeFileAttributes.h"
+#include "FileLocks.h"
 #include "TestSupport.h"
 #include "platform/InodeFileAttributes.h"
 #include "store/MimeReader.h"
@@ -78,15 +79,7 @@ void waitPastFileTime(const QString& path)
 class Workspace final {
 public:
     Workspace() { QDir().mkpath(folder()); }
-    ~Workspace()
-    {
-        InodeFileAttributes attributes;
-        QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-            QDirIterator::Subdirectories);
-        (void)attributes.clearImmutable(folder());
-        while (it.hasNext())
-            (void)attributes.clearImmutable(it.next());
-    }
+    ~Workspace() { test::unlockTree(m_dir.path()); }
     Q_DISABLE_COPY_MOVE(Workspace)
 
     QString folder() const { return m_dir.filePath(QStringLiteral("Signatures")); }
@@ -98,17 +91,7 @@ public:
         return test::writeFile(file, bytes) ? QUrl::fromLocalFile(file) : QUrl();
     }
     // Whether this machine lets the tests set the immutable flag here.
-    bool canLock() const
-    {
-        InodeFileAttributes attributes;
-        const QString probe = path(QStringLiteral(".probe"));
-        if (!test::writeFile(probe, "x"))
-            return false;
-        const auto lock = attributes.setPermissionsAndImmutable(probe, 0600);
-        (void)attributes.clearImmutable(probe);
-        QFile::remove(probe);
-        return lock && lock->locked;
-    }
+    bool canLock() const { return test::canLockFilesIn(folder()); }
 
 private:
     QTemporaryDir m_dir;

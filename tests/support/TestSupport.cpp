@@ -31,6 +31,18 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+QPalette darkPalette()
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::WindowText, QColor(255, 255, 255, 217));
+    dark.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Button, QColor(0x32, 0x32, 0x32));
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    return dark;
+}
+
 QDir screenshotDir()
 {
     const QString wanted = qEnvironmentVariable("VELTRIN_SCREENSHOT_DIR");

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QPalette>
 #include <QString>
 
 namespace veltrin::test {
@@ -14,6 +15,9 @@ QByteArray readFixture(const QString& relativePath);
 
 // Writes bytes to a path, creating parent folders; returns false on failure.
 bool writeFile(const QString& path, const QByteArray& bytes);
+
+// A dark desktop palette, as a dark appearance gives it, for views that follow the desktop.
+QPalette darkPalette();
 
 // Where tests put the screenshots they take: $VELTRIN_SCREENSHOT_DIR when set (to look at them),
 // else a temporary folder removed at exit.
