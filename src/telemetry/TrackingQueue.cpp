@@ -196,12 +196,12 @@ void TrackingQueue::loadIfNeeded()
     QFile file(m_fileURL->toLocalFile());
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray bytes = file.read(kMaxFileBytes + 1);
-    if (bytes.size() > kMaxFileBytes) {
+    // The size is checked first: reading up to the limit would reserve the whole limit.
+    if (file.size() > kMaxFileBytes) {
         m_pending.clear();
         return;
     }
-    m_pending = decodeItems(bytes).value_or(QList<QByteArray>());
+    m_pending = decodeItems(file.readAll()).value_or(QList<QByteArray>());
 }
 
 void TrackingQueue::save()
