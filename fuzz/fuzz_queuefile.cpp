@@ -8,6 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 namespace {
 
@@ -27,6 +30,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     application = new QCoreApplication(*argc, *argv);
     folder = new QTemporaryDir;
+    static const std::string path = folder->path().toStdString();
+    std::atexit([] { std::filesystem::remove_all(path); });
     return 0;
 }
 
@@ -64,7 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     expected.append(item);
     if (expected.size() > TrackingQueue::maxQueueSize)
         expected = expected.last(TrackingQueue::maxQueueSize);
-    if (TrackingQueue::decodeItems(readAll(path)) != expected)
+    // Exactly what the encoder writes (compact, standard Base64), and it parses back.
+    const QByteArray saved = readAll(path);
+    if (saved != TrackingQueue::encodeItems(expected) || TrackingQueue::decodeItems(saved) != expected)
         __builtin_trap();
     return 0;
 }
