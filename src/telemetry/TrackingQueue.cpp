@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
+
 namespace veltrin {
 
 namespace {
@@ -196,12 +198,13 @@ void TrackingQueue::loadIfNeeded()
     QFile file(m_fileURL->toLocalFile());
     if (!file.open(QIODevice::ReadOnly))
         return;
-    // The size is checked first: reading up to the limit would reserve the whole limit.
-    if (file.size() > kMaxFileBytes) {
+    // Asks for what the file holds, not for the limit: a read reserves all it may return.
+    const QByteArray bytes = file.read(std::min(file.size(), kMaxFileBytes) + 1);
+    if (bytes.size() > kMaxFileBytes) {
         m_pending.clear();
         return;
     }
-    m_pending = decodeItems(file.readAll()).value_or(QList<QByteArray>());
+    m_pending = decodeItems(bytes).value_or(QList<QByteArray>());
 }
 
 void TrackingQueue::save()
