@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer (warnings as errors),
+# checks the sources with clang-tidy, gives each fuzzer a short run, then runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/ensure-deps.sh
 cmake --preset debug
 cmake --build --preset debug
+bash scripts/tidy.sh
+bash scripts/fuzz.sh "${VELTRIN_FUZZ_SECONDS:-12}"
 ctest --preset debug

@@ -5,12 +5,17 @@
 #include <QList>
 #include <QWidget>
 
+class QListWidget;
+class QSplitter;
+class QStackedWidget;
+
 #include <functional>
 #include <optional>
 
 namespace veltrin {
 
 class RunningApplications;
+class SignatureEditorDetailView;
 
 // The list state of the window: the sidebar of signatures and the editor of the selected one.
 // The selection belongs to the owner: a picked row is announced by selectedSignatureChanged(),
@@ -33,12 +38,33 @@ Q_SIGNALS:
     // The user picked a row; not emitted by setSelectedSignature().
     void selectedSignatureChanged(const std::optional<veltrin::SignatureFile>& signature);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void applyColours();
+    void buildSidebar(QWidget* sidebar);
+    void buildDetail();
+    void showListSelection();
+    void showDetail();
+    void rowSelectionChanged();
+
     RunningApplications& m_runningApplications;
     QList<SignatureFile> m_signatures;
     std::optional<SignatureFile> m_selectedSignature;
     std::function<void()> m_onRescan;
     std::function<void()> m_onSaved;
+
+    QSplitter* m_splitter = nullptr;
+    QStackedWidget* m_sidebarContent = nullptr;
+    QWidget* m_emptyPlaceholder = nullptr;
+    QListWidget* m_list = nullptr;
+    QStackedWidget* m_detail = nullptr;
+    QWidget* m_noSelectionPlaceholder = nullptr;
+    // Made at the first selection and kept while one is shown; it follows the selection.
+    SignatureEditorDetailView* m_editor = nullptr;
+    bool m_updatingList = false;
+    std::optional<bool> m_coloursDark;
 };
 
 } // namespace veltrin

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStandardPaths>
 
 namespace veltrin {
 
@@ -36,6 +37,20 @@ const QHash<QString, QString>& themeNames()
 
 void ensureTheme()
 {
+    // Without a desktop's platform theme (offscreen, minimal sessions) Qt searches only its
+    // resources; the installed themes live in the XDG data folders.
+    static const bool searchPathsAdded = [] {
+        QStringList paths = QIcon::themeSearchPaths();
+        const QStringList dataFolders = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+        for (const QString& folder : dataFolders) {
+            const QString icons = folder + u"/icons";
+            if (!paths.contains(icons))
+                paths.append(icons);
+        }
+        QIcon::setThemeSearchPaths(paths);
+        return true;
+    }();
+    Q_UNUSED(searchPathsAdded);
     // Offscreen and minimal desktops name no theme; Adwaita ships with the application's packages.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor")
         QIcon::setThemeName(QStringLiteral("Adwaita"));

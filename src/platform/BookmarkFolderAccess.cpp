@@ -61,12 +61,6 @@ std::expected<FileIdentity, Error> identityOf(const QString& path)
     return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
 }
 
-template <typename T>
-T readBigEndian(const char* bytes)
-{
-    return qFromBigEndian<T>(bytes);
-}
-
 } // namespace
 
 QByteArray BookmarkFolderAccess::encodeRecord(const QString& absolutePath, quint64 device, quint64 inode,
@@ -108,9 +102,9 @@ std::expected<ResolvedBookmark, Error> BookmarkFolderAccess::resolveBookmark(con
         return std::unexpected(malformed);
 
     const char* bytes = data.constData();
-    const auto device = readBigEndian<quint64>(bytes + 5);
-    const auto inode = readBigEndian<quint64>(bytes + 13);
-    const auto pathSize = readBigEndian<quint32>(bytes + 21);
+    const auto device = qFromBigEndian<quint64>(bytes + 5);
+    const auto inode = qFromBigEndian<quint64>(bytes + 13);
+    const auto pathSize = qFromBigEndian<quint32>(bytes + 21);
     if (pathSize > kMaxPathBytes)
         return std::unexpected(malformed);
     if (data.size() < kHeaderSize + qsizetype(pathSize))

@@ -227,7 +227,8 @@ private:
     {
         enum class State : unsigned char { unvisited, active, done };
         std::vector<State> state(size_t(m_objectCount), State::unvisited);
-        std::vector<qint64> expanded(size_t(m_objectCount), 0);
+        // Node counts stay below maxNodeCount, so 32 bits hold them.
+        std::vector<quint32> expanded(size_t(m_objectCount), 0);
         std::vector<Frame> stack;
 
         const auto push = [&](quint64 object) {
@@ -248,7 +249,7 @@ private:
                 const Frame finished = frame;
                 stack.pop_back();
                 state[size_t(finished.object)] = State::done;
-                expanded[size_t(finished.object)] = finished.nodes;
+                expanded[size_t(finished.object)] = quint32(finished.nodes);
                 if (!stack.empty()) {
                     stack.back().nodes += finished.nodes;
                     if (stack.back().nodes > MailPropertyLists::maxNodeCount)
@@ -300,6 +301,9 @@ PlistPtr parse(const QByteArray& data)
 
 std::optional<QByteArray> readListFile(const QUrl& folder, const QString& fileName)
 {
+    // QDir("") would be the working folder.
+    if (!folder.isLocalFile() || folder.toLocalFile().isEmpty())
+        return std::nullopt;
     const QString path = QDir(folder.toLocalFile()).filePath(fileName);
     if (!QFileInfo::exists(path))
         return std::nullopt;
@@ -385,6 +389,7 @@ QHash<QString, QString> MailPropertyLists::signatureNamesFromData(const QByteArr
         return {};
 
     QHash<QString, QString> names;
+    names.reserve(qsizetype(plist_array_get_size(root.get())));
     forEachArrayItem(root.get(), [&](plist_t element) {
         const auto id = textValue(plist_dict_get_item(element, "SignatureUniqueId"));
         const auto name = textValue(plist_dict_get_item(element, "SignatureName"));

@@ -19,7 +19,7 @@ public:
     static inline const QString accountsMapFileName = QStringLiteral("AccountsMap.plist");
 
     // Lists larger than this are not parsed; Mail's own are a few kilobytes.
-    static constexpr qsizetype maxFileSize = 8 * 1024 * 1024;
+    static constexpr qsizetype maxFileSize = qsizetype(8) * 1024 * 1024;
     // Nesting and node counts beyond these are refused before the parser sees the data.
     static constexpr int maxNestingDepth = 64;
     static constexpr qint64 maxNodeCount = 1'000'000;

@@ -10,7 +10,10 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace veltrin {
@@ -36,34 +39,109 @@ void syncFolder(const QString& folder)
     ::close(fd);
 }
 
-// Copies the bytes into a new file; an existing file is never replaced. On failure the
-// reason is returned and a half-written copy is removed again (it was made by this call).
+// A file made under a unique hidden name, removed again unless it was given another name.
+class TemporaryCopy final {
+public:
+    explicit TemporaryCopy(const QString& target)
+    {
+        const QFileInfo info(target);
+        m_path = QFile::encodeName(info.absolutePath() + u"/." + info.fileName() + u".XXXXXX");
+        m_fd = ::mkstemp(m_path.data());
+        m_error = m_fd < 0 ? errno : 0;
+    }
+    ~TemporaryCopy()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (m_error == 0 && !m_renamed)
+            ::unlink(m_path.constData());
+    }
+    Q_DISABLE_COPY_MOVE(TemporaryCopy)
+
+    int handle() const { return m_fd; }
+    int error() const { return m_error; }
+    const char* path() const { return m_path.constData(); }
+    void renamed() { m_renamed = true; }
+
+private:
+    QByteArray m_path;
+    int m_fd = -1;
+    int m_error = 0;
+    bool m_renamed = false;
+};
+
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        written += count;
+    }
+    return true;
+}
+
+// Gives the copy the target's name unless that name is taken: a hard link never replaces.
+// A file system without hard links gets a rename after a check, which only another
+// program acting in between could defeat.
+int nameWithoutReplacing(TemporaryCopy& copy, const QString& target)
+{
+    const QByteArray name = QFile::encodeName(target);
+    if (::link(copy.path(), name.constData()) == 0)
+        return 0;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+        return errno;
+    if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+        return EEXIST;
+    if (::rename(copy.path(), name.constData()) != 0)
+        return errno;
+    copy.renamed();
+    return 0;
+}
+
+// Copies the bytes into a new file; an existing file is never replaced. The bytes go to a
+// hidden file first, which takes the backup's name only when whole and on disk, so that a
+// backup name never holds part of a copy, not even after a crash.
 std::expected<void, QString> copyIntoNewFile(const QString& source, const QString& target)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return std::unexpected(QStringLiteral("the signature file can't be read (%1)").arg(in.errorString()));
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly, in.permissions())) {
-        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
-            return std::unexpected(QStringLiteral("a backup with this name already exists"));
-        return std::unexpected(QStringLiteral("the backup can't be created (%1)").arg(out.errorString()));
-    }
-    const auto abandon = [&out](const QString& reason) {
-        out.close();
-        out.remove();
-        return std::unexpected(reason);
+    const auto taken
+        = [] { return std::unexpected(QStringLiteral("a backup with this name already exists")); };
+    if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+        return taken();
+    TemporaryCopy out(target);
+    if (out.handle() < 0)
+        return std::unexpected(
+            QStringLiteral("the backup can't be created (%1)").arg(qt_error_string(out.error())));
+    const auto failedWrite = [] {
+        return std::unexpected(
+            QStringLiteral("the backup can't be written (%1)").arg(qt_error_string(errno)));
     };
+    // The copy keeps the file's permissions, as a copy made by the system would.
+    struct stat status { };
+    if (::fstat(in.handle(), &status) != 0 || ::fchmod(out.handle(), status.st_mode & 0777) != 0)
+        return failedWrite();
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(copyChunk);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
-            return abandon(QStringLiteral("the signature file can't be read (%1)").arg(in.errorString()));
-        if (out.write(chunk) != chunk.size())
-            return abandon(QStringLiteral("the backup can't be written (%1)").arg(out.errorString()));
+            return std::unexpected(
+                QStringLiteral("the signature file can't be read (%1)").arg(in.errorString()));
+        if (!writeAll(out.handle(), chunk))
+            return failedWrite();
     }
-    if (!out.flush() || ::fsync(out.handle()) != 0)
-        return abandon(QStringLiteral("the backup can't be written (%1)").arg(out.errorString()));
-    out.close();
+    if (::fsync(out.handle()) != 0)
+        return failedWrite();
+    if (const int error = nameWithoutReplacing(out, target)) {
+        if (error == EEXIST)
+            return taken();
+        return std::unexpected(
+            QStringLiteral("the backup can't be created (%1)").arg(qt_error_string(error)));
+    }
     return {};
 }
 
@@ -224,10 +302,15 @@ std::expected<SaveResult, Error> SignatureWriter::save(
 
     const QByteArray bytes = composeText(header, html).toUtf8();
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+    const bool written = out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.flush();
+    // On disk before the rename makes it the file, so that after a power cut the file holds
+    // the old text or the new one, not an empty one. Uncommitted, the new text is dropped.
+    const int syncError = written && ::fsync(out.handle()) != 0 ? errno : 0;
+    if (!written || syncError != 0 || !out.commit()) {
+        const QString reason = syncError != 0 ? qt_error_string(syncError) : out.errorString();
         return std::unexpected(Error {
             QStringLiteral("Could not write %1: %2. The file keeps its previous text; a backup is in %3.")
-                .arg(quoted(path), out.errorString(), quoted(backupPath)) });
+                .arg(quoted(path), reason, quoted(backupPath)) });
     }
     syncFolder(QFileInfo(path).absolutePath());
 

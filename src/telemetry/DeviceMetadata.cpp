@@ -46,7 +46,7 @@ DeviceMetadata::InstallIdentity DeviceMetadata::installIdentity(
     if (!storedVersion)
         storedVersion = preferences.string(kInstallVersionKey);
 
-    const InstallIdentity identity {
+    InstallIdentity identity {
         storedID.value_or(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()),
         storedDate ? storedDate->toUTC() : now.toUTC(),
         storedVersion.value_or(currentVersion),

@@ -53,7 +53,7 @@ public:
 
     QString file(const QString& name, int mode = 0644)
     {
-        const QString path = m_dir.filePath(name);
+        QString path = m_dir.filePath(name);
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write("content") != 7)
             return {};

@@ -4,7 +4,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
-#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -295,6 +295,7 @@ void TestMailPropertyLists::filesInTheFolder_data()
     QTest::addRow("no lists") << u"none"_s << false;
     QTest::addRow("folders at the lists' paths") << u"folders"_s << false;
     QTest::addRow("names under another case") << u"case"_s << false;
+    QTest::addRow("not a local folder") << u"remote"_s << false;
 }
 
 void TestMailPropertyLists::filesInTheFolder()
@@ -315,7 +316,16 @@ void TestMailPropertyLists::filesInTheFolder()
         QVERIFY(test::writeFile(folder.filePath(u"allsignatures.plist"_s), names));
         QVERIFY(test::writeFile(folder.filePath(u"ACCOUNTSMAP.plist"_s), accounts));
     }
-    const QUrl url = QUrl::fromLocalFile(dir.path());
+    QUrl url = QUrl::fromLocalFile(dir.path());
+    const QString previousCurrent = QDir::currentPath();
+    if (layout == u"remote") {
+        // Lists in the working folder must not be picked up for a URL that names no folder.
+        QVERIFY(test::writeFile(folder.filePath(u"AllSignatures.plist"_s), names));
+        QVERIFY(test::writeFile(folder.filePath(u"AccountsMap.plist"_s), accounts));
+        QVERIFY(QDir::setCurrent(dir.path()));
+        url = QUrl(u"https://example.com/Signatures"_s);
+    }
+    const auto restoreCurrent = qScopeGuard([&] { QDir::setCurrent(previousCurrent); });
     // The service's readers are these.
     const NamesMap readNames = SignatureService::readSignatureNames(url);
     const AccountsMap readAccounts = SignatureService::readAccountsMap(url);

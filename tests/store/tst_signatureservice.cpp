@@ -97,7 +97,7 @@ struct Fixture {
     // A folder under home holding empty signature files with the given names.
     QString makeFolder(const QString& relative, const QStringList& files = {}) const
     {
-        const QString path = homePath(relative);
+        QString path = homePath(relative);
         QDir().mkpath(path);
         for (const QString& file : files)
             test::writeFile(QDir(path).filePath(file), "Content-Type: text/html\n\n<p>x</p>\n");

@@ -202,7 +202,7 @@ void TestTracker::nextLaunchReportsThePreviousSession()
         run.tracker->start();
         firstSession = run.tracker->sessionID();
         for (int beat = 1; beat <= heartbeats; ++beat) {
-            m_now = kFirstLaunch.addSecs(30 * beat);
+            m_now = kFirstLaunch.addSecs(qint64(30) * beat);
             const qsizetype before = run.preferences->countOf(QStringLiteral("set ") + kOpenSession);
             QTRY_VERIFY(run.preferences->countOf(QStringLiteral("set ") + kOpenSession) > before);
             QCOMPARE(storedSession()->lastSeen, m_now);
@@ -226,7 +226,7 @@ void TestTracker::nextLaunchReportsThePreviousSession()
 
     const QList<QJsonObject> sent = envelopes().mid(sentBefore);
     QCOMPARE(names(sent), (QStringList { QStringLiteral("app_close"), QStringLiteral("app_open") }));
-    const QJsonObject close = sent[0];
+    const QJsonObject& close = sent[0];
     QVERIFY(!close.contains(u"previous_event"));
     QCOMPARE(close.value(u"timestamp").toString(), lastSeen.toString(Qt::ISODate));
     const QJsonObject payload = close.value(u"payload").toObject();

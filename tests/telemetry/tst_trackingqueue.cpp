@@ -323,7 +323,7 @@ void TestTrackingQueue::unreadableFileStartsEmpty_data()
     QTest::addRow("not Base64") << QByteArray("[\"eyJuIjoxfQ==\",\"not*base64!\"]");
     QTest::addRow("not UTF-8") << QByteArray("[\"\xff\xfe\"]");
     QTest::addRow("empty file") << QByteArray();
-    QTest::addRow("huge") << QByteArray(33 * 1024 * 1024, ' ') + valid;
+    QTest::addRow("huge") << QByteArray(qsizetype(33) * 1024 * 1024, ' ') + valid;
 }
 
 void TestTrackingQueue::unreadableFileStartsEmpty()
