@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
+
 namespace veltrin {
 
 namespace {
@@ -196,7 +198,8 @@ void TrackingQueue::loadIfNeeded()
     QFile file(m_fileURL->toLocalFile());
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    // Asks for what the file holds, not for the limit: a read reserves all it may return.
+    const QByteArray bytes = file.read(std::min(file.size(), kMaxFileBytes) + 1);
     if (bytes.size() > kMaxFileBytes) {
         m_pending.clear();
         return;

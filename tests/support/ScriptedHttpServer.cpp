@@ -30,6 +30,11 @@ ScriptedHttpServer::Reply ScriptedHttpServer::Reply::raw(const QByteArray& bytes
     return { Kind::rawBytes, 0, {}, bytes };
 }
 
+ScriptedHttpServer::Reply ScriptedHttpServer::Reply::stalled()
+{
+    return { Kind::stall, 0, {}, {} };
+}
+
 ScriptedHttpServer::ScriptedHttpServer()
     : m_thread(std::make_unique<QThread>())
 {
@@ -73,6 +78,12 @@ void ScriptedHttpServer::setDefaultReply(const Reply& reply)
     m_defaultReply = reply;
 }
 
+void ScriptedHttpServer::setResponder(Responder responder)
+{
+    QMutexLocker locker(&m_mutex);
+    m_responder = std::move(responder);
+}
+
 QList<ScriptedHttpServer::Request> ScriptedHttpServer::requests() const
 {
     QMutexLocker locker(&m_mutex);
@@ -94,10 +105,16 @@ qsizetype ScriptedHttpServer::requestCount() const
     return m_requests.size();
 }
 
-ScriptedHttpServer::Reply ScriptedHttpServer::nextReply()
+ScriptedHttpServer::Reply ScriptedHttpServer::nextReply(const Request& request)
 {
-    QMutexLocker locker(&m_mutex);
-    return m_script.isEmpty() ? m_defaultReply : m_script.takeFirst();
+    Responder responder;
+    {
+        QMutexLocker locker(&m_mutex);
+        if (!m_responder)
+            return m_script.isEmpty() ? m_defaultReply : m_script.takeFirst();
+        responder = m_responder;
+    }
+    return responder(request); // outside the lock, so that it may ask the server about itself
 }
 
 void ScriptedHttpServer::accept()
@@ -142,7 +159,7 @@ void ScriptedHttpServer::serve(const std::shared_ptr<Connection>& connection)
             m_requests.append(request);
         }
 
-        const Reply reply = nextReply();
+        const Reply reply = nextReply(request);
         QTcpSocket* socket = connection->socket.data();
         if (!socket)
             return;
@@ -153,6 +170,8 @@ void ScriptedHttpServer::serve(const std::shared_ptr<Connection>& connection)
         case Reply::Kind::rawBytes:
             socket->write(reply.bytes);
             socket->disconnectFromHost();
+            return;
+        case Reply::Kind::stall:
             return;
         case Reply::Kind::status: {
             const QByteArray response = "HTTP/1.1 " + QByteArray::number(reply.status)

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QObject;
@@ -21,7 +22,9 @@ namespace veltrin::test {
 class ScriptedHttpServer final {
 public:
     struct Reply {
-        enum class Kind { status, dropConnection, rawBytes };
+        // stall: the request is read and never answered; the connection stays open until the
+        // client gives up on it.
+        enum class Kind { status, dropConnection, rawBytes, stall };
         Kind kind = Kind::status;
         int status = 200;
         std::chrono::milliseconds delay { 0 };
@@ -30,6 +33,7 @@ public:
         static Reply withStatus(int status, std::chrono::milliseconds delay = {});
         static Reply dropped();
         static Reply raw(const QByteArray& bytes);
+        static Reply stalled();
     };
 
     struct Request {
@@ -38,6 +42,8 @@ public:
         QMap<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;
     };
+    // Picks the reply to each request on the server's thread, in place of the script.
+    using Responder = std::function<Reply(const Request&)>;
 
     ScriptedHttpServer();
     ~ScriptedHttpServer();
@@ -47,6 +53,7 @@ public:
     QUrl url() const;
     void script(const QList<Reply>& replies);
     void setDefaultReply(const Reply& reply);
+    void setResponder(Responder responder);
 
     QList<Request> requests() const;
     QList<QByteArray> bodies() const;
@@ -56,7 +63,7 @@ private:
     struct Connection;
     void accept();
     void serve(const std::shared_ptr<Connection>& connection);
-    Reply nextReply();
+    Reply nextReply(const Request& request);
 
     std::unique_ptr<QThread> m_thread;
     QObject* m_context = nullptr; // lives on m_thread, parent of the listening server
@@ -66,6 +73,7 @@ private:
     mutable QMutex m_mutex;
     QList<Reply> m_script;
     Reply m_defaultReply;
+    Responder m_responder;
     QList<Request> m_requests;
 };
 

@@ -75,6 +75,8 @@ private Q_SLOTS:
     void unreadableFileStartsEmpty_data();
     void unreadableFileStartsEmpty();
     void largeValidFileKeepsTheNewest();
+    void fileSizeLimit_data();
+    void fileSizeLimit();
     void decodeItems_data();
     void decodeItems();
     void withoutFileWorksInMemory();
@@ -346,6 +348,30 @@ void TestTrackingQueue::largeValidFileKeepsTheNewest()
 
     QVERIFY(finished(queue.enqueue(item(20001))));
     QCOMPARE(fileItems(), items(19502, 20001));
+}
+
+void TestTrackingQueue::fileSizeLimit_data()
+{
+    QTest::addColumn<qsizetype>("size");
+    QTest::addColumn<QList<QByteArray>>("loaded");
+    constexpr qsizetype limit = qsizetype(32) * 1024 * 1024;
+    QTest::addRow("at the limit") << limit << items(1, 3);
+    QTest::addRow("one byte over") << limit + 1 << QList<QByteArray>();
+}
+
+void TestTrackingQueue::fileSizeLimit()
+{
+    QFETCH(qsizetype, size);
+    QFETCH(QList<QByteArray>, loaded);
+    QByteArray content = TrackingQueue::encodeItems(items(1, 3));
+    content.append(QByteArray(size - content.size(), ' ')); // trailing white space is still JSON
+    QVERIFY(test::writeFile(m_file, content));
+    test::ScriptedHttpServer server;
+    server.setDefaultReply(Reply::withStatus(500));
+    TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file));
+
+    QVERIFY(finished(queue.enqueue(item(9))));
+    QCOMPARE(fileItems(), loaded + items(9, 9));
 }
 
 void TestTrackingQueue::decodeItems_data()
