@@ -1,8 +1,8 @@
 // The editor's main-thread cost per keystroke in the code editor and per change of the
 // selected signature, on a signature of about 200 KB (markup plus an inline image).
 
-#include "app/HTMLPreviewView.h"
-#include "app/SignatureEditorDetailView.h"
+#include "preview/HTMLPreviewView.h"
+#include "app/editor/SignatureEditorDetailView.h"
 #include "platform/ProcRunningApplications.h"
 
 #include <QApplication>

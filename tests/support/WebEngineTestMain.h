@@ -3,7 +3,7 @@
 // main() for QtTest executables that show web views: the preview's URL scheme is registered
 // before any web engine profile exists, as the application's main() does.
 
-#include "app/HTMLPreviewView.h"
+#include "preview/HTMLPreviewView.h"
 
 #include <QApplication>
 #include <QTest>

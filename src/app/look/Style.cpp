@@ -1,0 +1,119 @@
+#include "app/look/Style.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QWidget>
+
+namespace veltrin {
+
+namespace {
+
+struct TextMetrics {
+    int size;
+    QFont::Weight weight;
+    qreal letterSpacing; // percent; 100 is normal
+};
+
+TextMetrics metrics(Style::TextStyle style)
+{
+    using enum Style::TextStyle;
+    switch (style) {
+    case largeTitle: return {26, QFont::Normal, 100};
+    case title: return {22, QFont::Normal, 100};
+    case title2: return {17, QFont::Normal, 100};
+    case title3: return {15, QFont::Normal, 100};
+    case headline: return {13, QFont::Bold, 100};
+    case body: return {13, QFont::Normal, 100};
+    case callout: return {12, QFont::Normal, 100};
+    case subheadline: return {11, QFont::Normal, 100};
+    case footnote: return {10, QFont::Normal, 100};
+    case caption: return {10, QFont::Normal, 100};
+    case caption2: return {10, QFont::Normal, 103};
+    }
+    return {13, QFont::Normal, 100};
+}
+
+QColor withAlpha(QColor color, qreal alpha)
+{
+    color.setAlphaF(float(alpha));
+    return color;
+}
+
+} // namespace
+
+QFont Style::font(TextStyle style)
+{
+    const TextMetrics m = metrics(style);
+    QFont f = systemFont(m.size, m.weight);
+    if (m.letterSpacing != 100)
+        f.setLetterSpacing(QFont::PercentageSpacing, m.letterSpacing);
+    return f;
+}
+
+QFont Style::font(TextStyle style, QFont::Weight weight)
+{
+    QFont f = font(style);
+    f.setWeight(weight);
+    return f;
+}
+
+QFont Style::systemFont(int pixelSize, QFont::Weight weight)
+{
+    QFont f = QGuiApplication::font();
+    f.setPixelSize(pixelSize);
+    f.setWeight(weight);
+    return f;
+}
+
+QFont Style::monospacedFont(int pixelSize)
+{
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setStyleHint(QFont::Monospace);
+    f.setPixelSize(pixelSize);
+    return f;
+}
+
+QColor Style::color(Color color, bool dark)
+{
+    const QColor ink = dark ? QColor(Qt::white) : QColor(Qt::black);
+    switch (color) {
+    case Color::primary: return withAlpha(ink, 0.85);
+    case Color::secondary: return withAlpha(ink, dark ? 0.55 : 0.50);
+    case Color::tertiary: return withAlpha(ink, dark ? 0.25 : 0.26);
+    case Color::blue: return dark ? QColor(0x0A, 0x84, 0xFF) : QColor(0x00, 0x7A, 0xFF);
+    case Color::green: return dark ? QColor(0x32, 0xD7, 0x4B) : QColor(0x28, 0xCD, 0x41);
+    case Color::orange: return dark ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00);
+    case Color::red: return dark ? QColor(0xFF, 0x45, 0x3A) : QColor(0xFF, 0x3B, 0x30);
+    case Color::windowBackground: return dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(0xEC, 0xEC, 0xEC);
+    case Color::textBackground: return dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(Qt::white);
+    case Color::material: return dark ? QColor(0x3A, 0x3A, 0x3C, 0xD0) : QColor(0xFF, 0xFF, 0xFF, 0xA8);
+    }
+    return ink;
+}
+
+QColor Style::color(Color c, const QWidget* widget)
+{
+    return color(c, widget ? isDark(widget->palette()) : systemIsDark());
+}
+
+bool Style::isDark(const QPalette& palette)
+{
+    return palette.color(QPalette::Window).lightness() < 128;
+}
+
+bool Style::systemIsDark()
+{
+    return isDark(QGuiApplication::palette());
+}
+
+void Style::apply(QWidget* widget, TextStyle style, Color c)
+{
+    widget->setFont(font(style));
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color(c, widget));
+    palette.setColor(QPalette::Text, color(c, widget));
+    widget->setPalette(palette);
+}
+
+} // namespace veltrin

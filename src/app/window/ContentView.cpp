@@ -1,0 +1,163 @@
+#include "app/window/ContentView.h"
+
+#include "app/window/EmptyStateView.h"
+#include "app/window/LoadingView.h"
+#include "app/onboarding/OnboardingView.h"
+#include "app/sidebar/SplitEditorView.h"
+#include "store/SignatureService.h"
+
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace veltrin {
+
+namespace {
+
+QList<QUuid> idsOf(const QList<SignatureFile>& signatures)
+{
+    QList<QUuid> ids;
+    ids.reserve(signatures.size());
+    for (const SignatureFile& signature : signatures)
+        ids.append(signature.id);
+    return ids;
+}
+
+} // namespace
+
+ContentView::ContentView(Preferences& preferences, FolderAccess& folderAccess, FolderPanel& folderPanel,
+    RunningApplications& runningApplications, const QString& homeFolder, QWidget* parent)
+    : QWidget(parent)
+    , m_runningApplications(runningApplications)
+    , m_service(new SignatureService(preferences, folderAccess, folderPanel, homeFolder, this))
+{
+    setMinimumSize(minimumWidth, minimumHeight);
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+
+    // The first render's list is the baseline: the change rule never runs for it.
+    m_seenSignatureIds = idsOf(m_service->signatures());
+    connect(m_service, &SignatureService::signaturesChanged, this, &ContentView::scheduleViewUpdate);
+    showChild();
+}
+
+ContentView::~ContentView() = default;
+
+void ContentView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        handleAppear();
+}
+
+void ContentView::handleAppear()
+{
+    if (m_service->hasBookmark())
+        loadSignatures();
+    else
+        setAppState(AppState::onboarding);
+}
+
+void ContentView::loadSignatures()
+{
+    setAppState(AppState::loading);
+    restoreOrRequestAccess();
+    // Each load ends with its own recomputation; none is ever cancelled.
+    QTimer::singleShot(m_recomputationDelay, this, &ContentView::updateAppState);
+}
+
+void ContentView::reloadSignatures()
+{
+    restoreOrRequestAccess();
+}
+
+void ContentView::restoreOrRequestAccess()
+{
+    m_service->setSignatures({});
+    m_service->setErrorMessage(std::nullopt);
+    if (!m_service->restoreAccessFromBookmark())
+        m_service->requestAccess();
+}
+
+void ContentView::updateAppState()
+{
+    if (m_service->errorMessage())
+        setAppState(AppState::onboarding);
+    else if (!m_service->signatures().isEmpty())
+        setAppState(AppState::list);
+    else
+        setAppState(AppState::empty);
+}
+
+void ContentView::setAppState(AppState state)
+{
+    if (state == m_appState)
+        return;
+    m_appState = state;
+    showChild();
+    Q_EMIT appStateChanged(state);
+}
+
+// Values set within one action are not seen: the comparison waits until control returns
+// to the event loop, like a view update after the action has finished.
+void ContentView::scheduleViewUpdate()
+{
+    if (m_viewUpdatePending)
+        return;
+    m_viewUpdatePending = true;
+    QMetaObject::invokeMethod(this, &ContentView::updateView, Qt::QueuedConnection);
+}
+
+void ContentView::updateView()
+{
+    m_viewUpdatePending = false;
+    QList<QUuid> ids = idsOf(m_service->signatures());
+    const bool changed = ids != m_seenSignatureIds;
+    m_seenSignatureIds = std::move(ids);
+    if (m_splitEditorView)
+        m_splitEditorView->setSignatures(m_service->signatures());
+    if (changed && m_appState != AppState::list)
+        updateAppState();
+}
+
+void ContentView::showChild()
+{
+    // The old child may be running the very closure that changed the state: let it return first.
+    if (m_child) {
+        m_layout->removeWidget(m_child);
+        m_child->hide();
+        m_child->deleteLater();
+    }
+    m_loadingView = nullptr;
+    m_onboardingView = nullptr;
+    m_emptyStateView = nullptr;
+    m_splitEditorView = nullptr;
+
+    switch (m_appState) {
+    case AppState::loading:
+        m_child = m_loadingView = new LoadingView(this);
+        break;
+    case AppState::onboarding:
+        m_child = m_onboardingView = new OnboardingView([this] { loadSignatures(); }, this);
+        break;
+    case AppState::empty:
+        m_child = m_emptyStateView = new EmptyStateView([this] { loadSignatures(); }, this);
+        break;
+    case AppState::list: {
+        auto* split = new SplitEditorView(m_runningApplications, this);
+        split->setSignatures(m_service->signatures());
+        split->setSelectedSignature(m_selectedSignature);
+        split->setOnRescan([this] { loadSignatures(); });
+        split->setOnSaved([this] { reloadSignatures(); });
+        connect(split, &SplitEditorView::selectedSignatureChanged, this,
+            [this](const std::optional<SignatureFile>& signature) { m_selectedSignature = signature; });
+        m_child = m_splitEditorView = split;
+        break;
+    }
+    }
+    m_layout->addWidget(m_child);
+    m_child->show();
+}
+
+} // namespace veltrin

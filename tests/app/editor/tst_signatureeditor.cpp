@@ -1,0 +1,748 @@
+#include "app/editor/EditorModes.h"
+#include "app/look/ElidingLabel.h"
+#include "preview/HTMLPreviewView.h"
+#include "app/editor/SaveToastView.h"
+#include "app/editor/SignatureEditorDetailView.h"
+#include "app/look/Style.h"
+
+#include "FakeRunningApplications.h"
+#include "TestSupport.h"
+#include "WebEngineTestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTextBlock>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QWidgetAction>
+
+using namespace veltrin;
+using veltrin::test::FakeRunningApplications;
+using State = SignatureEditorDetailView::State;
+using ErrorLine = SignatureEditorDetailView::ErrorLine;
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+Q_DECLARE_METATYPE(std::optional<ErrorLine>)
+
+namespace {
+
+const QString mail = QStringLiteral("com.apple.mail");
+
+SignatureFile signatureAt(const QString& path, const QString& displayName = QStringLiteral("Work"))
+{
+    SignatureFile signature;
+    signature.id = QUuid::createUuid();
+    signature.fileName = QFileInfo(path).fileName();
+    signature.displayName = displayName;
+    signature.filePath = QUrl::fromLocalFile(path);
+    signature.parentFolderURL = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
+    return signature;
+}
+
+// A copy of a fixture in the folder, so that saving never touches the checkout.
+SignatureFile copyOfFixture(const QTemporaryDir& folder, const QString& fixture, const QString& name = QString())
+{
+    const QString path = folder.filePath(name.isEmpty() ? QFileInfo(fixture).fileName() : name);
+    veltrin::test::writeFile(path, veltrin::test::readFixture(fixture));
+    return signatureAt(path);
+}
+
+QByteArray bytesOf(const SignatureFile& signature)
+{
+    QFile file(signature.filePath.toLocalFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+template <typename T> T* child(const QWidget& parent, const char* name)
+{
+    T* found = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qWarning("no child %s", name);
+    return found;
+}
+
+// Shown as the window shows it; the editor loads when it comes on screen.
+struct Editor {
+    FakeRunningApplications running;
+    SignatureEditorDetailView view{running};
+    int saved = 0;
+
+    explicit Editor(const SignatureFile& signature)
+    {
+        view.setOnSaved([this] { ++saved; });
+        view.setToastDuration(200);
+        view.setSignature(signature);
+        view.resize(900, 600);
+        view.show();
+    }
+
+    QPlainTextEdit* code() const { return child<QPlainTextEdit>(view, "codeEditor"); }
+    QPushButton* saveButton() const { return child<QPushButton>(view, "saveButton"); }
+    bool visible(const char* name) const { return child<QWidget>(view, name)->isVisibleTo(&view); }
+    QWidget* contentPage() const { return child<QStackedWidget>(view, "content")->currentWidget(); }
+    QString errorText() const { return child<ElidingLabel>(view, "errorText")->fullText(); }
+    void switchTo(const char* segment) const { child<QPushButton>(view, segment)->click(); }
+};
+
+} // namespace
+
+class TestSignatureEditor final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    void rawValues_data();
+    void rawValues();
+    void effectiveColorScheme_data();
+    void effectiveColorScheme();
+    void unsavedChanges_data();
+    void unsavedChanges();
+    void saveEnabled_data();
+    void saveEnabled();
+    void errorLine_data();
+    void errorLine();
+    void loadSteps();
+
+    void loadsIntoPreview();
+    void typingComesAndGoes_data();
+    void typingComesAndGoes();
+    void saveWithoutMail();
+    void toastHidesOnEarliestSchedule();
+    void saveWithMailRunning_data();
+    void saveWithMailRunning();
+    void failedSaveShowsLineUntilDismissed();
+    void failedLoadNeverSavesOtherText();
+    void signatureErrorMessageWins();
+    void longTextsStayOnOneLine();
+    void newIdReloadsKeepingTheme();
+    void themeMenuAndCodeMode();
+    void systemThemeFollowsDesktop();
+    void screenshots();
+};
+
+void TestSignatureEditor::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void TestSignatureEditor::rawValues_data()
+{
+    QTest::addColumn<QString>("raw");
+    QTest::addColumn<int>("viewMode"); // -1: not a mode
+    QTest::addColumn<int>("theme");    // -1: not a theme
+    QTest::addColumn<QString>("symbol");
+    QTest::addRow("Preview") << u"Preview"_qs << int(ViewMode::view) << -1 << QString();
+    QTest::addRow("Code") << u"Code"_qs << int(ViewMode::code) << -1 << QString();
+    QTest::addRow("System") << u"System"_qs << -1 << int(PreviewTheme::system) << u"circle.lefthalf.filled"_qs;
+    QTest::addRow("Light") << u"Light"_qs << -1 << int(PreviewTheme::light) << u"sun.max.fill"_qs;
+    QTest::addRow("Dark") << u"Dark"_qs << -1 << int(PreviewTheme::dark) << u"moon.fill"_qs;
+    QTest::addRow("case matters") << u"preview"_qs << -1 << -1 << QString();
+    QTest::addRow("no padding") << u"Dark "_qs << -1 << -1 << QString();
+    QTest::addRow("empty") << QString() << -1 << -1 << QString();
+}
+
+void TestSignatureEditor::rawValues()
+{
+    QFETCH(QString, raw);
+    QFETCH(int, viewMode);
+    QFETCH(int, theme);
+    QFETCH(QString, symbol);
+
+    const std::optional<ViewMode> mode = viewModeFromRawValue(raw);
+    QCOMPARE(mode.has_value(), viewMode >= 0);
+    if (mode) {
+        QCOMPARE(int(*mode), viewMode);
+        QCOMPARE(rawValue(*mode), raw);
+        QCOMPARE(qHash(*mode), qHash(raw));
+    }
+    const std::optional<PreviewTheme> previewTheme = previewThemeFromRawValue(raw);
+    QCOMPARE(previewTheme.has_value(), theme >= 0);
+    if (previewTheme) {
+        QCOMPARE(int(*previewTheme), theme);
+        QCOMPARE(rawValue(*previewTheme), raw);
+        QCOMPARE(symbolName(*previewTheme), symbol);
+    }
+    QCOMPARE(allViewModes(), (QList<ViewMode>{ViewMode::view, ViewMode::code}));
+    QCOMPARE(allPreviewThemes(), (QList<PreviewTheme>{PreviewTheme::system, PreviewTheme::light, PreviewTheme::dark}));
+}
+
+void TestSignatureEditor::effectiveColorScheme_data()
+{
+    QTest::addColumn<PreviewTheme>("theme");
+    QTest::addColumn<ColorScheme>("system");
+    QTest::addColumn<ColorScheme>("expected");
+    QTest::addRow("system on light") << PreviewTheme::system << ColorScheme::light << ColorScheme::light;
+    QTest::addRow("system on dark") << PreviewTheme::system << ColorScheme::dark << ColorScheme::dark;
+    QTest::addRow("light on dark") << PreviewTheme::light << ColorScheme::dark << ColorScheme::light;
+    QTest::addRow("dark on light") << PreviewTheme::dark << ColorScheme::light << ColorScheme::dark;
+}
+
+void TestSignatureEditor::effectiveColorScheme()
+{
+    QFETCH(PreviewTheme, theme);
+    QFETCH(ColorScheme, system);
+    QFETCH(ColorScheme, expected);
+    QCOMPARE(veltrin::effectiveColorScheme(theme, system), expected);
+    QCOMPARE(contentBackgroundColor(expected),
+             expected == ColorScheme::dark ? QColor::fromRgbF(0.11f, 0.11f, 0.12f, 1.0f) : QColor(Qt::white));
+}
+
+void TestSignatureEditor::unsavedChanges_data()
+{
+    QTest::addColumn<QString>("draft");
+    QTest::addColumn<QString>("original");
+    QTest::addColumn<bool>("unsaved");
+    const QString html = u"<p style=\"color:red\">"_qs;
+    QTest::addRow("same text") << html << html << false;
+    QTest::addRow("both empty") << QString() << QString() << false;
+    QTest::addRow("one character more") << html + u"x" << html << true;
+    QTest::addRow("one character less") << html.chopped(1) << html << true;
+    QTest::addRow("composed and decomposed") << html + u"Ren\u00e9</p>" << html + u"Rene\u0301</p>" << false;
+    QTest::addRow("decomposed at the very start") << u"e\u0301"_qs << u"\u00e9"_qs << false;
+    QTest::addRow("Hangul syllable and jamo") << u"<b>\uD55C</b>"_qs << u"<b>\u1112\u1161\u11AB</b>"_qs << false;
+    QTest::addRow("marks in either order") << u"a\u0323\u0307b"_qs << u"a\u0307\u0323b"_qs << false;
+    QTest::addRow("other accent") << html + u"Ren\u00e9" << html + u"Ren\u00e8" << true;
+    QTest::addRow("mark added to a letter") << u"<i>e</i>"_qs << u"<i>e\u0301</i>"_qs << true;
+    QTest::addRow("mark order that matters") << u"a\u0301\u0300"_qs << u"a\u0300\u0301"_qs << true;
+    QTest::addRow("line break style") << u"a\r\nb"_qs << u"a\nb"_qs << true;
+}
+
+void TestSignatureEditor::unsavedChanges()
+{
+    QFETCH(QString, draft);
+    QFETCH(QString, original);
+    QFETCH(bool, unsaved);
+    State state;
+    state.htmlDraft = draft;
+    state.originalBody = original;
+    QCOMPARE(SignatureEditorDetailView::hasUnsavedChanges(state), unsaved);
+    std::swap(state.htmlDraft, state.originalBody);
+    QCOMPARE(SignatureEditorDetailView::hasUnsavedChanges(state), unsaved);
+}
+
+void TestSignatureEditor::saveEnabled_data()
+{
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<bool>("loading");
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<bool>("enabled");
+    QTest::addRow("changed") << true << false << true << true;
+    QTest::addRow("unchanged") << false << false << true << false;
+    QTest::addRow("changed while loading") << true << true << true << false;
+    QTest::addRow("changed, but this file failed to load") << true << false << false << false;
+}
+
+void TestSignatureEditor::saveEnabled()
+{
+    QFETCH(bool, changed);
+    QFETCH(bool, loading);
+    QFETCH(bool, loaded);
+    QFETCH(bool, enabled);
+    State state;
+    state.originalBody = u"<p>a</p>"_qs;
+    state.htmlDraft = changed ? u"<p>b</p>"_qs : state.originalBody;
+    state.isLoading = loading;
+    state.contentMatchesSignature = loaded;
+    QCOMPARE(SignatureEditorDetailView::saveEnabled(state), enabled);
+}
+
+void TestSignatureEditor::errorLine_data()
+{
+    QTest::addColumn<std::optional<QString>>("fileError");
+    QTest::addColumn<std::optional<QString>>("saveError");
+    QTest::addColumn<std::optional<ErrorLine>>("expected");
+    const std::optional<QString> none;
+    QTest::addRow("nothing") << none << none << std::optional<ErrorLine>();
+    QTest::addRow("save error") << none << std::optional<QString>(u"Failed to save signature: x"_qs)
+                                << std::optional<ErrorLine>(ErrorLine{u"Failed to save signature: x"_qs, true});
+    QTest::addRow("file error") << std::optional<QString>(u"Unreadable"_qs) << none
+                                << std::optional<ErrorLine>(ErrorLine{u"Unreadable"_qs, false});
+    QTest::addRow("file error wins") << std::optional<QString>(u"Unreadable"_qs)
+                                     << std::optional<QString>(u"Failed to save signature: x"_qs)
+                                     << std::optional<ErrorLine>(ErrorLine{u"Unreadable"_qs, false});
+}
+
+void TestSignatureEditor::errorLine()
+{
+    QFETCH(std::optional<QString>, fileError);
+    QFETCH(std::optional<QString>, saveError);
+    QFETCH(std::optional<ErrorLine>, expected);
+    SignatureFile signature;
+    signature.errorMessage = fileError;
+    State state;
+    state.saveError = saveError;
+    QCOMPARE(SignatureEditorDetailView::errorLine(signature, state), expected);
+}
+
+void TestSignatureEditor::loadSteps()
+{
+    State state;
+    state.viewMode = ViewMode::code;
+    state.previewTheme = PreviewTheme::dark;
+    state.saveError = u"old"_qs;
+    SignatureEditorDetailView::applyLoadResult(state, SignatureContent{u"Header: 1\n\n"_qs, u"<p>a</p>"_qs});
+    QCOMPARE(state.header, u"Header: 1\n\n"_qs);
+    QCOMPARE(state.originalBody, u"<p>a</p>"_qs);
+    QCOMPARE(state.htmlDraft, u"<p>a</p>"_qs);
+    QCOMPARE(state.viewMode, ViewMode::view);
+    QCOMPARE(state.previewTheme, PreviewTheme::dark);
+    QVERIFY(!state.saveError);
+    QVERIFY(!state.isLoading);
+    QVERIFY(state.contentMatchesSignature);
+
+    state.htmlDraft = u"<p>edited</p>"_qs;
+    state.viewMode = ViewMode::code;
+    SignatureEditorDetailView::applyLoadResult(state, std::unexpected(Error{u"gone"_qs}));
+    QCOMPARE(state.saveError, std::optional<QString>(u"Failed to load signature: gone"_qs));
+    QCOMPARE(state.header, u"Header: 1\n\n"_qs);
+    QCOMPARE(state.htmlDraft, u"<p>edited</p>"_qs);
+    QCOMPARE(state.viewMode, ViewMode::view);
+    QVERIFY(!state.isLoading);
+    QVERIFY(!state.contentMatchesSignature);
+    QVERIFY(!SignatureEditorDetailView::saveEnabled(state));
+
+    QVERIFY(!SignatureEditorDetailView::applySaveResult(state, std::unexpected(Error{u"disk full"_qs})));
+    QCOMPARE(state.saveError, std::optional<QString>(u"Failed to save signature: disk full"_qs));
+    QCOMPARE(state.originalBody, u"<p>a</p>"_qs);
+    QVERIFY(SignatureEditorDetailView::applySaveResult(state, {}));
+    QCOMPARE(state.originalBody, u"<p>edited</p>"_qs);
+    QCOMPARE(state.saveError, std::optional<QString>(u"Failed to save signature: disk full"_qs));
+}
+
+void TestSignatureEditor::loadsIntoPreview()
+{
+    QTemporaryDir folder;
+    const SignatureFile signature = copyOfFixture(folder, u"signatures/multipart-related.mailsignature"_qs);
+    FakeRunningApplications running;
+    SignatureEditorDetailView view(running);
+    view.setSignature(signature);
+    // Not on screen yet: nothing loaded, the placeholder shows.
+    QVERIFY(view.state().isLoading);
+    QCOMPARE(child<QStackedWidget>(view, "content")->currentWidget()->objectName(), u"loadingPage"_qs);
+    QVERIFY(view.findChild<QLabel*>()); // header labels exist before any load
+    QVERIFY(!child<QPushButton>(view, "saveButton")->isEnabled());
+
+    Editor editor(signature);
+    const QString expected = QString::fromUtf8(veltrin::test::readFixture(u"signatures/multipart-related.html"_qs));
+    QCOMPARE(editor.view.state().htmlDraft, expected);
+    QCOMPARE(editor.view.state().viewMode, ViewMode::view);
+    QCOMPARE(editor.contentPage()->objectName(), u"previewPage"_qs);
+    auto* preview = editor.view.findChild<HTMLPreviewView*>();
+    QCOMPARE(preview->htmlContent(), expected);
+    QVERIFY(!editor.saveButton()->isEnabled());
+    QVERIFY(!editor.visible("unsavedIndicator"));
+    QVERIFY(!editor.visible("errorLine"));
+    QVERIFY(!editor.visible("mailWarning"));
+    QCOMPARE(child<QLabel>(editor.view, "displayName")->text(), u"Work"_qs);
+    QCOMPARE(child<ElidingLabel>(editor.view, "filePath")->fullText(), signature.filePath.toLocalFile());
+    QCOMPARE(child<QWidget>(editor.view, "modePicker")->width(), 160);
+    QSignalSpy finished(preview, &QWebEngineView::loadFinished);
+    QVERIFY(finished.wait(20000));
+    QVERIFY(finished.last().at(0).toBool());
+}
+
+void TestSignatureEditor::typingComesAndGoes_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addRow("single part") << u"signatures/single-part.mailsignature"_qs;
+    QTest::addRow("CRLF line breaks") << u"signatures/crlf.mailsignature"_qs;
+    QTest::addRow("no-break spaces and accents") << u"editor/with-images.mailsignature"_qs;
+}
+
+// One character typed and typed away again: the text is the loaded one again.
+void TestSignatureEditor::typingComesAndGoes()
+{
+    QFETCH(QString, fixture);
+    QTemporaryDir folder;
+    Editor editor(copyOfFixture(folder, fixture));
+    QVERIFY(!editor.view.state().isLoading);
+    const QString loaded = editor.view.state().htmlDraft;
+
+    editor.switchTo("codeSegment");
+    QCOMPARE(editor.view.state().viewMode, ViewMode::code);
+    QCOMPARE(editor.contentPage()->objectName(), u"codePage"_qs);
+    QVERIFY(editor.visible("themeBlank"));
+    QVERIFY(!editor.visible("themeMenuButton"));
+
+    editor.code()->setFocus();
+    editor.code()->moveCursor(QTextCursor::End);
+    const int queriesBefore = editor.running.queries();
+    QTest::keyClicks(editor.code(), u"x"_qs);
+    QVERIFY(editor.running.queries() > queriesBefore); // the footer asks at every keystroke
+    QCOMPARE(editor.view.state().htmlDraft, loaded + u"x");
+    QVERIFY(editor.visible("unsavedIndicator"));
+    QVERIFY(editor.saveButton()->isEnabled());
+
+    QTest::keyClick(editor.code(), Qt::Key_Backspace);
+    QCOMPARE(editor.view.state().htmlDraft, loaded);
+    QVERIFY(!editor.visible("unsavedIndicator"));
+    QVERIFY(!editor.saveButton()->isEnabled());
+
+    // The edit shows in the preview once the mode is switched back.
+    QTest::keyClicks(editor.code(), u"<b>new</b>"_qs);
+    editor.switchTo("previewSegment");
+    QCOMPARE(editor.view.findChild<HTMLPreviewView*>()->htmlContent(), loaded + u"<b>new</b>");
+    QVERIFY(editor.visible("unsavedIndicator"));
+}
+
+void TestSignatureEditor::saveWithoutMail()
+{
+    QTemporaryDir folder;
+    const SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
+    Editor editor(signature);
+    const QString header = editor.view.state().header;
+    editor.switchTo("codeSegment");
+    editor.code()->moveCursor(QTextCursor::Start);
+    QTest::keyClicks(editor.code(), u"<p>Thanks</p>"_qs);
+    const QString draft = editor.view.state().htmlDraft;
+
+    QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+    QVERIFY2(!editor.view.state().saveError, qPrintable(editor.view.state().saveError.value_or(QString())));
+    QCOMPARE(editor.saved, 1);
+    QVERIFY(editor.view.state().showingSaveToast);
+    auto* toast = editor.view.findChild<SaveToastView*>();
+    QVERIFY(toast->isVisible());
+    QCOMPARE(toast->geometry().center().x(), editor.view.rect().center().x());
+    QVERIFY(!editor.saveButton()->isEnabled());
+    QVERIFY(!editor.visible("unsavedIndicator"));
+    const auto reread = signature.loadContent();
+    QVERIFY(reread);
+    QCOMPARE(reread->html, draft);
+    QCOMPARE(reread->header, header);
+    // A save doesn't reload: the code editor keeps its text and mode.
+    QCOMPARE(editor.view.state().viewMode, ViewMode::code);
+
+    QTRY_VERIFY(!editor.view.state().showingSaveToast);
+    QTRY_VERIFY(toast->isHidden());
+}
+
+void TestSignatureEditor::toastHidesOnEarliestSchedule()
+{
+    QTemporaryDir folder;
+    Editor editor(copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs));
+    editor.view.setToastDuration(1600);
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"a"_qs);
+    editor.view.saveTapped();
+    QVERIFY(editor.view.state().showingSaveToast);
+    // Backups are named by the second: the next save comes in a later one.
+    QTest::qWait(1100);
+    QTest::keyClicks(editor.code(), u"b"_qs);
+    editor.view.saveTapped();
+    QVERIFY2(!editor.view.state().saveError, qPrintable(editor.view.state().saveError.value_or(QString())));
+    QCOMPARE(editor.saved, 2);
+    QVERIFY(editor.view.state().showingSaveToast);
+    // The first save's hide ends the second toast early.
+    QTRY_VERIFY_WITH_TIMEOUT(!editor.view.state().showingSaveToast, 1000);
+}
+
+void TestSignatureEditor::saveWithMailRunning_data()
+{
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<bool>("written");
+    QTest::addRow("Cancel") << u"Cancel"_qs << false;
+    QTest::addRow("Save") << u"Save"_qs << true;
+}
+
+void TestSignatureEditor::saveWithMailRunning()
+{
+    QFETCH(QString, choice);
+    QFETCH(bool, written);
+    QTemporaryDir folder;
+    const SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
+    const QByteArray before = bytesOf(signature);
+    Editor editor(signature);
+    editor.running.setRunning(mail, 1);
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"!"_qs);
+    QVERIFY(editor.visible("mailWarning"));
+    const QList<QLabel*> warning = child<QWidget>(editor.view, "mailWarning")->findChildren<QLabel*>();
+    QVERIFY(std::any_of(warning.begin(), warning.end(), [](const QLabel* label) {
+        return label->text() == u"Mail is open \u2014 changes may be overwritten";
+    }));
+
+    const int queries = editor.running.queries();
+    QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+    QVERIFY(editor.running.queries() > queries);
+    QVERIFY(editor.view.state().showingSaveConfirmation);
+    QMessageBox* box = editor.view.saveConfirmation();
+    QVERIFY(box);
+    QTRY_VERIFY(box->isVisible());
+    QCOMPARE(box->windowModality(), Qt::WindowModal);
+    QCOMPARE(box->text(), u"Please close Mail before saving"_qs);
+    QCOMPARE(box->informativeText(), u"Apple Mail can overwrite signature changes while it's open."_qs);
+    const QList<QAbstractButton*> buttons = box->buttons();
+    QCOMPARE(buttons.size(), 2);
+    QAbstractButton* picked = nullptr;
+    for (QAbstractButton* button : buttons) {
+        QCOMPARE(box->buttonRole(button),
+                 button->text() == u"Save" ? QMessageBox::DestructiveRole : QMessageBox::RejectRole);
+        if (button->text() == choice)
+            picked = button;
+    }
+    QCOMPARE(bytesOf(signature), before); // nothing written while asking
+    QVERIFY(picked);
+    picked->click();
+    QTRY_VERIFY(!editor.view.saveConfirmation());
+    QVERIFY(!editor.view.state().showingSaveConfirmation);
+    QCOMPARE(bytesOf(signature) != before, written);
+    QCOMPARE(editor.saved, written ? 1 : 0);
+    QCOMPARE(editor.view.state().showingSaveToast, written);
+    QCOMPARE(editor.visible("unsavedIndicator"), !written);
+}
+
+void TestSignatureEditor::failedSaveShowsLineUntilDismissed()
+{
+    QTemporaryDir folder;
+    QVERIFY(QDir().mkpath(folder.filePath(u"Signatures"_qs)));
+    const SignatureFile signature =
+        copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs, u"Signatures/A.mailsignature"_qs);
+    Editor editor(signature);
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"x"_qs);
+    // The folder is gone and a plain file stands in its place: nothing can be written there.
+    QVERIFY(QDir(folder.filePath(u"Signatures"_qs)).removeRecursively());
+    QVERIFY(veltrin::test::writeFile(folder.filePath(u"Signatures"_qs), "not a folder"));
+
+    editor.view.saveTapped();
+    QVERIFY(editor.view.state().saveError);
+    QVERIFY(editor.errorText().startsWith(u"Failed to save signature: "));
+    QVERIFY(editor.visible("errorLine"));
+    QVERIFY(editor.visible("dismissButton"));
+    QCOMPARE(child<QPushButton>(editor.view, "dismissButton")->text(), u"Dismiss"_qs);
+    QVERIFY(editor.saveButton()->isEnabled());
+    QVERIFY(editor.visible("unsavedIndicator"));
+    QVERIFY(!editor.view.state().showingSaveToast);
+    QCOMPARE(editor.saved, 0);
+
+    QTest::mouseClick(child<QPushButton>(editor.view, "dismissButton"), Qt::LeftButton);
+    QVERIFY(!editor.view.state().saveError);
+    QVERIFY(!editor.visible("errorLine"));
+}
+
+// After a failed load the editor still holds the previous file's text: it must never go
+// into the file that failed to load, until that file loads.
+void TestSignatureEditor::failedLoadNeverSavesOtherText()
+{
+    QTemporaryDir folder;
+    const SignatureFile first = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs, u"A.mailsignature"_qs);
+    const QByteArray unreadable("Content-Type: text/html\n\n\xff\xfe broken \xc3");
+    QVERIFY(veltrin::test::writeFile(folder.filePath(u"B.mailsignature"_qs), unreadable));
+    SignatureFile second = signatureAt(folder.filePath(u"B.mailsignature"_qs), u"Personal"_qs);
+
+    Editor editor(first);
+    const QString firstHtml = editor.view.state().htmlDraft;
+    editor.view.setSignature(second);
+    QVERIFY(editor.errorText().startsWith(u"Failed to load signature: "));
+    QCOMPARE(editor.view.state().htmlDraft, firstHtml);
+    QVERIFY(!editor.saveButton()->isEnabled());
+
+    // Neither the button, nor a save asked for directly, nor an edit writes into B.
+    editor.view.performSave();
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"x"_qs);
+    QVERIFY(!editor.saveButton()->isEnabled());
+    editor.view.saveTapped();
+    QCOMPARE(bytesOf(second), unreadable);
+    QCOMPARE(editor.saved, 0);
+
+    // Once B is readable and picked again, it loads and saves as usual.
+    QVERIFY(veltrin::test::writeFile(second.filePath.toLocalFile(), veltrin::test::readFixture(u"signatures/crlf.mailsignature"_qs)));
+    second.id = QUuid::createUuid();
+    editor.view.setSignature(second);
+    QVERIFY(!editor.view.state().saveError);
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"y"_qs);
+    QVERIFY(editor.saveButton()->isEnabled());
+    editor.view.saveTapped();
+    QCOMPARE(editor.saved, 1);
+    QVERIFY(second.loadContent()->html.startsWith(u'y'));
+}
+
+void TestSignatureEditor::signatureErrorMessageWins()
+{
+    QTemporaryDir folder;
+    SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
+    signature.errorMessage = u"Something about this file"_qs;
+    Editor editor(signature);
+    QVERIFY(editor.visible("errorLine"));
+    QCOMPARE(editor.errorText(), u"Something about this file"_qs);
+    QVERIFY(!editor.visible("dismissButton"));
+}
+
+void TestSignatureEditor::longTextsStayOnOneLine()
+{
+    QTemporaryDir folder;
+    const QString deep = u"Library/Mail/V10/MailData/Signatures/a-rather-long-folder-name-for-this-test/another-one"_qs;
+    QVERIFY(QDir().mkpath(folder.filePath(deep)));
+    SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs,
+                                            deep + u"/0C1D2E3F-4A5B-6C7D-8E9F-A0B1C2D3E4F5.mailsignature");
+    signature.errorMessage = QString(30, u'w') + u" and then a long explanation of what went wrong with this file";
+    Editor editor(signature);
+    editor.view.resize(520, 500);
+    QCoreApplication::processEvents();
+
+    const QString path = signature.filePath.toLocalFile();
+    auto* pathLabel = child<ElidingLabel>(editor.view, "filePath");
+    QVERIFY(pathLabel->text().contains(u'\u2026'));
+    QVERIFY(pathLabel->text().startsWith(path.left(4)));
+    QVERIFY(pathLabel->text().endsWith(u".mailsignature"));
+    auto* errorLabel = child<ElidingLabel>(editor.view, "errorText");
+    QVERIFY(errorLabel->text().endsWith(u'\u2026'));
+    QVERIFY(errorLabel->height() < 2 * errorLabel->fontMetrics().lineSpacing());
+}
+
+void TestSignatureEditor::newIdReloadsKeepingTheme()
+{
+    QTemporaryDir folder;
+    const SignatureFile first = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
+    const SignatureFile second = copyOfFixture(folder, u"signatures/crlf.mailsignature"_qs);
+    Editor editor(first);
+    editor.view.chooseTheme(PreviewTheme::dark);
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"x"_qs);
+
+    // The same file under the same id (the value after a save): nothing reloads.
+    SignatureFile renamed = first;
+    renamed.displayName = u"Renamed"_qs;
+    editor.view.setSignature(renamed);
+    QVERIFY(SignatureEditorDetailView::hasUnsavedChanges(editor.view.state()));
+    QCOMPARE(child<QLabel>(editor.view, "displayName")->text(), u"Renamed"_qs);
+
+    editor.view.setSignature(second);
+    QCOMPARE(editor.view.state().viewMode, ViewMode::view);
+    QCOMPARE(editor.view.state().previewTheme, PreviewTheme::dark);
+    QCOMPARE(editor.view.state().htmlDraft, QString::fromUtf8(veltrin::test::readFixture(u"signatures/crlf.html"_qs)));
+    QVERIFY(!editor.visible("unsavedIndicator"));
+}
+
+void TestSignatureEditor::themeMenuAndCodeMode()
+{
+    QTemporaryDir folder;
+    Editor editor(copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs));
+    auto* button = child<QToolButton>(editor.view, "themeMenuButton");
+    QVERIFY(editor.visible("themeMenuButton"));
+    QCOMPARE(button->size(), QSize(16, 11));
+    QCOMPARE(button->toolTip(), u"Change preview theme"_qs);
+    const QList<QAction*> actions = button->menu()->actions();
+    QStringList names;
+    for (QAction* action : actions)
+        names << action->text();
+    QCOMPARE(names, (QStringList{u"System"_qs, u"Light"_qs, u"Dark"_qs}));
+
+    const auto marked = [&] {
+        QStringList result;
+        for (QAction* action : actions) {
+            QWidget* row = static_cast<QWidgetAction*>(action)->defaultWidget();
+            if (!row->findChild<QLabel*>(u"checkmark"_qs)->isHidden())
+                result << action->text();
+        }
+        return result;
+    };
+    QCOMPARE(marked(), QStringList{u"System"_qs});
+    actions.at(2)->trigger();
+    QCOMPARE(editor.view.state().previewTheme, PreviewTheme::dark);
+    QCOMPARE(marked(), QStringList{u"Dark"_qs});
+    auto* preview = editor.view.findChild<HTMLPreviewView*>();
+    QCOMPARE(preview->colorScheme(), ColorScheme::dark);
+    QCOMPARE(preview->page()->backgroundColor(), HTMLPreviewView::layerColor(ColorScheme::dark));
+    QVERIFY(HTMLPreviewView::pageText(preview->htmlContent(), ColorScheme::dark).contains(u"#1c1c1e"));
+    QCOMPARE(child<QWidget>(editor.view, "previewBackground")->palette().color(QPalette::Window),
+             contentBackgroundColor(ColorScheme::dark));
+
+    // Code mode: the menu gives way to a blank of its size; the theme still applies.
+    editor.switchTo("codeSegment");
+    QVERIFY(!editor.visible("themeMenuButton"));
+    QVERIFY(editor.visible("themeBlank"));
+    QCOMPARE(child<QWidget>(editor.view, "themeBlank")->size(), QSize(16, 11));
+    const QPalette code = editor.code()->palette();
+    QCOMPARE(code.color(QPalette::Base), contentBackgroundColor(ColorScheme::dark));
+    QCOMPARE(code.color(QPalette::Text), QColor(Qt::white));
+    QVERIFY(editor.code()->font().fixedPitch() || QFontInfo(editor.code()->font()).fixedPitch());
+    // Four points between lines.
+    const QTextBlock block = editor.code()->document()->firstBlock();
+    QCOMPARE(block.blockFormat().lineHeight(), 4.0);
+    QCOMPARE(block.blockFormat().lineHeightType(), int(QTextBlockFormat::LineDistanceHeight));
+
+    actions.at(1)->trigger();
+    QCOMPARE(editor.code()->palette().color(QPalette::Base), QColor(Qt::white));
+}
+
+void TestSignatureEditor::systemThemeFollowsDesktop()
+{
+    QTemporaryDir folder;
+    Editor editor(copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs));
+    const QPalette light = QApplication::palette();
+    QCOMPARE(editor.view.systemColorScheme(), ColorScheme::light);
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    // The desktop turns dark: the editor follows, live.
+    QApplication::setPalette(dark);
+    QTRY_COMPARE(editor.view.systemColorScheme(), ColorScheme::dark);
+    QCOMPARE(editor.view.findChild<HTMLPreviewView*>()->colorScheme(), ColorScheme::dark);
+    editor.view.chooseTheme(PreviewTheme::light);
+    QCOMPARE(editor.view.findChild<HTMLPreviewView*>()->colorScheme(), ColorScheme::light);
+    QApplication::setPalette(light);
+    QTRY_COMPARE(editor.view.systemColorScheme(), ColorScheme::light);
+    QCOMPARE(editor.view.findChild<HTMLPreviewView*>()->colorScheme(), ColorScheme::light);
+}
+
+void TestSignatureEditor::screenshots()
+{
+    QTemporaryDir folder;
+    const SignatureFile signature = copyOfFixture(folder, u"editor/with-images.mailsignature"_qs);
+    const QPalette light = QApplication::palette();
+    const QPalette dark = veltrin::test::darkPalette();
+
+    for (const bool isDark : {false, true}) {
+        QApplication::setPalette(isDark ? dark : light);
+        QCoreApplication::processEvents();
+        Editor editor(signature);
+        editor.running.setRunning(mail, 1);
+        auto* preview = editor.view.findChild<HTMLPreviewView*>();
+        QSignalSpy finished(preview, &QWebEngineView::loadFinished);
+        editor.view.chooseTheme(PreviewTheme::system);
+        QVERIFY(finished.wait(20000));
+        QTest::qWait(500);
+        const QString prefix = veltrin::test::screenshotDir().filePath(isDark ? u"veltrin-editor-dark"_qs : u"veltrin-editor-light"_qs);
+        QVERIFY(editor.view.grab().save(prefix + u"-preview.png"));
+        editor.switchTo("codeSegment");
+        QTest::keyClicks(editor.code(), u" "_qs);
+        QVERIFY(editor.view.grab().save(prefix + u"-code.png"));
+        SignatureFile withError = signature;
+        withError.errorMessage = u"This file could not be read completely, and this message is long enough "
+                                 u"to be cut at the end of its one line rather than wrapping onto a second"_qs;
+        editor.view.setSignature(withError);
+        editor.switchTo("previewSegment");
+        QVERIFY(finished.wait(20000));
+        QTest::qWait(300);
+        QVERIFY(editor.view.grab().save(prefix + u"-error.png"));
+        editor.view.setSignature(signature);
+        editor.running.setRunning(mail, 0);
+        editor.view.setToastDuration(5000);
+        editor.view.saveTapped();
+        QVERIFY(!editor.view.state().saveError);
+        QTest::qWait(600);
+        QVERIFY(editor.view.grab().save(prefix + u"-toast.png"));
+        QTest::keyClicks(editor.code(), u" "_qs);
+        editor.running.setRunning(mail, 1);
+        editor.view.saveTapped(); // Mail runs: the dialog
+        QTRY_VERIFY(editor.view.saveConfirmation() && editor.view.saveConfirmation()->isVisible());
+        QVERIFY(editor.view.saveConfirmation()->grab().save(prefix + u"-dialog.png"));
+        editor.view.saveConfirmation()->reject();
+    }
+    QApplication::setPalette(light);
+}
+
+VELTRIN_WEBENGINE_TEST_MAIN(TestSignatureEditor)
+
+#include "tst_signatureeditor.moc"

@@ -1,0 +1,192 @@
+#include "app/onboarding/FeatureColumn.h"
+#include "app/onboarding/GrantAccessStep.h"
+#include "app/onboarding/HelpSheet.h"
+#include "app/onboarding/OnboardingView.h"
+#include "app/onboarding/WelcomeStep.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace veltrin;
+
+class TestOnboarding final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void stepShownForCurrentStep_data();
+    void stepShownForCurrentStep();
+    void continueSlidesToGrantAccessAndStaysThere();
+    void grantAccessRunsTheLoadOncePerPress();
+    void helpLinkPresentsTheSheetAgainAfterEachClose_data();
+    void helpLinkPresentsTheSheetAgainAfterEachClose();
+    void welcomeShowsTheThreeFeaturesInOrder();
+    void longFeatureDescriptionWrapsWithoutTruncation();
+};
+
+void TestOnboarding::stepShownForCurrentStep_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<bool>("welcome");
+    QTest::addRow("0 is the welcome step") << 0 << true;
+    QTest::addRow("1 is the grant-access step") << 1 << false;
+    QTest::addRow("any other value too") << 7 << false;
+    QTest::addRow("negative values too") << -1 << false;
+}
+
+void TestOnboarding::stepShownForCurrentStep()
+{
+    QFETCH(int, step);
+    QFETCH(bool, welcome);
+    OnboardingView view({});
+    view.resize(900, 600);
+    view.show();
+    QVERIFY(view.welcomeStep());
+    QCOMPARE(view.currentStep(), 0);
+
+    view.setCurrentStep(step);
+    QCOMPARE(view.currentStep(), step);
+    QCOMPARE(view.welcomeStep() != nullptr, welcome);
+    QCOMPARE(view.grantAccessStep() != nullptr, !welcome);
+    QWidget* shown = welcome ? static_cast<QWidget*>(view.welcomeStep()) : view.grantAccessStep();
+    QVERIFY(shown->isVisible());
+    QCOMPARE(shown->geometry(), view.rect());
+}
+
+void TestOnboarding::continueSlidesToGrantAccessAndStaysThere()
+{
+    OnboardingView view({});
+    view.resize(900, 600);
+    view.show();
+    QPointer<WelcomeStep> welcome = view.welcomeStep();
+    welcome->continueButton()->click();
+
+    // The value changes at once; only its display is animated.
+    QCOMPARE(view.currentStep(), 1);
+    GrantAccessStep* grant = view.grantAccessStep();
+    QVERIFY(grant);
+    QVERIFY(view.isAnimating());
+    QVERIFY2(grant->x() > 0, "the grant-access step enters from the trailing edge");
+    QVERIFY(welcome && welcome->isVisible());
+
+    QTest::qWait(OnboardingView::stepChangeMilliseconds / 2);
+    QVERIFY(view.isAnimating());
+    QVERIFY(grant->x() > 0 && grant->x() < view.width());
+    QVERIFY2(welcome && welcome->x() < 0, "the welcome step leaves towards the leading edge");
+
+    QTRY_VERIFY(!view.isAnimating());
+    QCOMPARE(grant->geometry(), view.rect());
+    QTRY_VERIFY(!welcome);
+
+    // Continue sets 1, it does not advance.
+    view.continueToGrantAccess();
+    QCOMPARE(view.currentStep(), 1);
+    QCOMPARE(view.grantAccessStep(), grant);
+    QVERIFY(!view.isAnimating());
+}
+
+void TestOnboarding::grantAccessRunsTheLoadOncePerPress()
+{
+    int loads = 0;
+    OnboardingView view([&loads] { ++loads; });
+    view.resize(900, 600);
+    view.show();
+    view.setCurrentStep(1);
+    GrantAccessStep* grant = view.grantAccessStep();
+    grant->grantAccessButton()->click();
+    QCOMPARE(loads, 1);
+    grant->grantAccessButton()->click();
+    QCOMPARE(loads, 2);
+    QCOMPARE(view.currentStep(), 1);
+    QCOMPARE(view.grantAccessStep(), grant);
+    QVERIFY(!grant->showingHelpSheet());
+}
+
+void TestOnboarding::helpLinkPresentsTheSheetAgainAfterEachClose_data()
+{
+    QTest::addColumn<QString>("closeWith");
+    QTest::addRow("close button") << QStringLiteral("close");
+    QTest::addRow("Got it") << QStringLiteral("gotIt");
+    QTest::addRow("Escape") << QStringLiteral("escape");
+}
+
+void TestOnboarding::helpLinkPresentsTheSheetAgainAfterEachClose()
+{
+    QFETCH(QString, closeWith);
+    int loads = 0;
+    OnboardingView view([&loads] { ++loads; });
+    view.resize(900, 600);
+    view.show();
+    view.setCurrentStep(1);
+    GrantAccessStep* grant = view.grantAccessStep();
+    QCOMPARE(grant->helpButton()->text(), QStringLiteral("Why do I need to grant access?"));
+
+    for (int round = 0; round < 2; ++round) {
+        grant->helpButton()->click();
+        QVERIFY(grant->showingHelpSheet());
+        HelpSheet* sheet = grant->helpSheet();
+        QVERIFY(sheet);
+        QVERIFY(sheet->isVisible());
+        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+
+        if (closeWith == u"close")
+            sheet->closeButton()->click();
+        else if (closeWith == u"gotIt")
+            sheet->gotItButton()->click();
+        else
+            QTest::keyClick(sheet, Qt::Key_Escape);
+        QVERIFY(!grant->showingHelpSheet());
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(view.currentStep(), 1);
+        QCOMPARE(view.grantAccessStep(), grant);
+        QCOMPARE(loads, 0);
+    }
+}
+
+void TestOnboarding::welcomeShowsTheThreeFeaturesInOrder()
+{
+    WelcomeStep step({});
+    step.resize(900, 600);
+    step.show();
+    const QList<FeatureColumn*> columns = step.featureColumns();
+    QCOMPARE(columns.size(), 3);
+    const QStringList icons { QStringLiteral("eye.fill"),
+        QStringLiteral("chevron.left.forwardslash.chevron.right"), QStringLiteral("lock.fill") };
+    const QStringList titles { QStringLiteral("Live Preview"), QStringLiteral("Code Editor"),
+        QStringLiteral("Protected Saves") };
+    const QStringList descriptions { QStringLiteral("See your signature in light and dark mode"),
+        QStringLiteral("Edit HTML directly"), QStringLiteral("Prevent Mail from overwriting") };
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(columns[i]->icon(), icons[i]);
+        QCOMPARE(columns[i]->title(), titles[i]);
+        QCOMPARE(columns[i]->titleLabel()->text(), titles[i]);
+        QCOMPARE(columns[i]->description(), descriptions[i]);
+        QLabel* label = columns[i]->descriptionLabel();
+        QVERIFY(label->height() >= label->heightForWidth(label->width()));
+        QVERIFY(qAbs(columns[i]->width() - columns[0]->width()) <= 1);
+    }
+    QCOMPARE(step.continueButton()->text(), QStringLiteral("Continue"));
+}
+
+void TestOnboarding::longFeatureDescriptionWrapsWithoutTruncation()
+{
+    // Markup-like text is data: it is shown as written, never interpreted.
+    const QString description = QStringLiteral(
+        "A <b>description</b> much longer than its narrow column, which has to wrap onto several "
+        "centred lines & must never be cut short at the bottom of the column.");
+    FeatureColumn column(QStringLiteral("eye.fill"), QStringLiteral("Title"), description);
+    column.setFixedWidth(160);
+    column.show();
+    QLabel* label = column.descriptionLabel();
+    QVERIFY(label->wordWrap());
+    QVERIFY(label->alignment() & Qt::AlignHCenter);
+    const int oneLine = label->fontMetrics().height();
+    QTRY_VERIFY(label->height() > 3 * oneLine);
+    QVERIFY(label->height() >= label->heightForWidth(label->width()));
+    QVERIFY(label->geometry().bottom() <= column.rect().bottom());
+    QVERIFY(label->text().contains(QStringLiteral("&lt;b&gt;description&lt;/b&gt;")));
+}
+
+QTEST_MAIN(TestOnboarding)
+#include "tst_onboarding.moc"

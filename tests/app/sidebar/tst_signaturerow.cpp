@@ -1,0 +1,174 @@
+#include "app/sidebar/SignatureRow.h"
+
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+using namespace veltrin;
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+class TestSignatureRow final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void formatByteCount_data();
+    void formatByteCount();
+    void formatRelativeTime_data();
+    void formatRelativeTime();
+    void fileSize_data();
+    void fileSize();
+    void rowShowsAccountsAndError_data();
+    void rowShowsAccountsAndError();
+};
+
+void TestSignatureRow::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestSignatureRow::formatByteCount_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("nothing") << qint64(0) << u"Zero KB"_qs;
+    QTest::addRow("one byte") << qint64(1) << u"1 byte"_qs;
+    QTest::addRow("bytes") << qint64(999) << u"999 bytes"_qs;
+    QTest::addRow("one kilobyte") << qint64(1000) << u"1 KB"_qs;
+    QTest::addRow("kilobytes round down") << qint64(12'345) << u"12 KB"_qs;
+    QTest::addRow("kilobytes round up") << qint64(1'600) << u"2 KB"_qs;
+    QTest::addRow("just under a megabyte") << qint64(999'400) << u"999 KB"_qs;
+    QTest::addRow("rounds into megabytes") << qint64(999'600) << u"1 MB"_qs;
+    QTest::addRow("one megabyte, no zero") << qint64(1'000'000) << u"1 MB"_qs;
+    QTest::addRow("megabytes with a tenth") << qint64(1'234'567) << u"1.2 MB"_qs;
+    QTest::addRow("gigabytes with hundredths") << qint64(1'234'567'890) << u"1.23 GB"_qs;
+    QTest::addRow("gigabytes, trailing zero dropped") << qint64(1'500'000'000) << u"1.5 GB"_qs;
+    QTest::addRow("terabytes") << qint64(5'000'000'000'000) << u"5 TB"_qs;
+}
+
+void TestSignatureRow::formatByteCount()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(QString, expected);
+    QCOMPARE(SignatureRow::formatByteCount(bytes), expected);
+}
+
+void TestSignatureRow::formatRelativeTime_data()
+{
+    QTest::addColumn<qint64>("secondsBefore"); // negative: in the future
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("no time") << qint64(0) << u"in 0 sec."_qs;
+    QTest::addRow("seconds") << qint64(30) << u"30 sec. ago"_qs;
+    QTest::addRow("five minutes") << qint64(5 * 60) << u"5 min. ago"_qs;
+    QTest::addRow("minutes are whole") << qint64(59 * 60 + 59) << u"59 min. ago"_qs;
+    QTest::addRow("hours") << qint64(2 * 3600 + 10) << u"2 hr. ago"_qs;
+    QTest::addRow("one day") << qint64(86'400) << u"1 day ago"_qs;
+    QTest::addRow("days") << qint64(3 * 86'400) << u"3 days ago"_qs;
+    QTest::addRow("weeks") << qint64(15 * 86'400) << u"2 wk. ago"_qs;
+    QTest::addRow("months") << qint64(40 * 86'400) << u"1 mo. ago"_qs;
+    QTest::addRow("years") << qint64(800 * 86'400) << u"2 yr. ago"_qs;
+    QTest::addRow("future") << qint64(-5 * 60) << u"in 5 min."_qs;
+    QTest::addRow("future days") << qint64(-2 * 86'400) << u"in 2 days"_qs;
+}
+
+void TestSignatureRow::formatRelativeTime()
+{
+    QFETCH(qint64, secondsBefore);
+    QFETCH(QString, expected);
+    const QDateTime now(QDate(2026, 6, 15), QTime(12, 0), Qt::UTC);
+    QCOMPARE(SignatureRow::formatRelativeTime(now.addSecs(-secondsBefore), now), expected);
+}
+
+void TestSignatureRow::fileSize_data()
+{
+    QTest::addColumn<QByteArray>("contents"); // null: no file
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("empty file") << QByteArray("") << u"Zero KB"_qs;
+    QTest::addRow("small file") << QByteArray(1'234, 'x') << u"1 KB"_qs;
+    QTest::addRow("deleted after the scan") << QByteArray() << u"Unknown size"_qs;
+}
+
+void TestSignatureRow::fileSize()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, expected);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"A.mailsignature"_qs);
+    if (!contents.isNull())
+        QVERIFY(veltrin::test::writeFile(path, contents));
+    SignatureFile signature;
+    signature.filePath = QUrl::fromLocalFile(path);
+    QCOMPARE(SignatureRow::fileSize(signature), expected);
+    // The age is always there, whatever the file's state.
+    QVERIFY(!SignatureRow::lastModified(signature).isEmpty());
+}
+
+void TestSignatureRow::rowShowsAccountsAndError_data()
+{
+    QTest::addColumn<QStringList>("emails");
+    QTest::addColumn<std::optional<QString>>("error");
+    QTest::addRow("no account") << QStringList() << std::optional<QString>();
+    QTest::addRow("accounts in order") << QStringList{u"b@example.org"_qs, u"a@example.org"_qs}
+                                       << std::optional<QString>();
+    QTest::addRow("with error") << QStringList{u"a@example.org"_qs} << std::optional<QString>(u"Unreadable"_qs);
+}
+
+void TestSignatureRow::rowShowsAccountsAndError()
+{
+    QFETCH(QStringList, emails);
+    QFETCH(std::optional<QString>, error);
+    SignatureFile signature;
+    signature.displayName = u"<b>Work</b> & more"_qs;
+    signature.accountEmails = emails;
+    signature.errorMessage = error;
+    signature.filePath = QUrl::fromLocalFile(u"/nonexistent/A.mailsignature"_qs);
+    SignatureRow row(signature);
+    row.resize(300, row.sizeHint().height());
+    row.show();
+
+    auto* name = row.findChild<QLabel*>(u"displayName"_qs);
+    QCOMPARE(name->text(), signature.displayName);
+    QCOMPARE(name->textFormat(), Qt::PlainText);
+    QStringList shown;
+    const QList<QLabel*> accounts = row.findChildren<QLabel*>(u"account"_qs);
+    for (QLabel* label : accounts)
+        shown << label->text();
+    QCOMPARE(shown, emails);
+    auto* none = row.findChild<QLabel*>(u"noAccount"_qs);
+    QCOMPARE(none != nullptr, emails.isEmpty());
+    if (none) {
+        QCOMPARE(none->text(), u"No account associated"_qs);
+        QVERIFY(none->font().italic());
+    }
+
+    // Age, bullet, size, left to right.
+    auto* age = row.findChild<QLabel*>(u"lastModified"_qs);
+    auto* size = row.findChild<QLabel*>(u"fileSize"_qs);
+    QCOMPARE(size->text(), u"Unknown size"_qs);
+    QLabel* bullet = nullptr;
+    for (QLabel* label : row.findChildren<QLabel*>())
+        if (label->text() == u"•")
+            bullet = label;
+    QVERIFY(bullet);
+    QVERIFY(age->x() < bullet->x());
+    QVERIFY(bullet->x() < size->x());
+
+    auto* message = row.findChild<QLabel*>(u"errorMessage"_qs);
+    QCOMPARE(message != nullptr, error.has_value());
+    if (message) {
+        QCOMPARE(message->text(), *error);
+        QVERIFY(message->y() > age->y());
+        QVERIFY(message->maximumHeight() <= 2 * message->fontMetrics().lineSpacing());
+    }
+}
+
+QTEST_MAIN(TestSignatureRow)
+
+#include "tst_signaturerow.moc"
