@@ -5,8 +5,10 @@ namespace veltrin {
 QString rawValue(ViewMode mode)
 {
     switch (mode) {
-    case ViewMode::view: return QStringLiteral("Preview");
-    case ViewMode::code: return QStringLiteral("Code");
+    case ViewMode::view:
+        return QStringLiteral("Preview");
+    case ViewMode::code:
+        return QStringLiteral("Code");
     }
     return {};
 }
@@ -14,9 +16,12 @@ QString rawValue(ViewMode mode)
 QString rawValue(PreviewTheme theme)
 {
     switch (theme) {
-    case PreviewTheme::system: return QStringLiteral("System");
-    case PreviewTheme::light: return QStringLiteral("Light");
-    case PreviewTheme::dark: return QStringLiteral("Dark");
+    case PreviewTheme::system:
+        return QStringLiteral("System");
+    case PreviewTheme::light:
+        return QStringLiteral("Light");
+    case PreviewTheme::dark:
+        return QStringLiteral("Dark");
     }
     return {};
 }
@@ -41,20 +46,23 @@ std::optional<PreviewTheme> previewThemeFromRawValue(const QString& value)
 
 QList<ViewMode> allViewModes()
 {
-    return {ViewMode::view, ViewMode::code};
+    return { ViewMode::view, ViewMode::code };
 }
 
 QList<PreviewTheme> allPreviewThemes()
 {
-    return {PreviewTheme::system, PreviewTheme::light, PreviewTheme::dark};
+    return { PreviewTheme::system, PreviewTheme::light, PreviewTheme::dark };
 }
 
 QString symbolName(PreviewTheme theme)
 {
     switch (theme) {
-    case PreviewTheme::system: return QStringLiteral("circle.lefthalf.filled");
-    case PreviewTheme::light: return QStringLiteral("sun.max.fill");
-    case PreviewTheme::dark: return QStringLiteral("moon.fill");
+    case PreviewTheme::system:
+        return QStringLiteral("circle.lefthalf.filled");
+    case PreviewTheme::light:
+        return QStringLiteral("sun.max.fill");
+    case PreviewTheme::dark:
+        return QStringLiteral("moon.fill");
     }
     return {};
 }
@@ -62,9 +70,12 @@ QString symbolName(PreviewTheme theme)
 ColorScheme effectiveColorScheme(PreviewTheme theme, ColorScheme systemColorScheme)
 {
     switch (theme) {
-    case PreviewTheme::system: return systemColorScheme;
-    case PreviewTheme::light: return ColorScheme::light;
-    case PreviewTheme::dark: return ColorScheme::dark;
+    case PreviewTheme::system:
+        return systemColorScheme;
+    case PreviewTheme::light:
+        return ColorScheme::light;
+    case PreviewTheme::dark:
+        return ColorScheme::dark;
     }
     return systemColorScheme;
 }

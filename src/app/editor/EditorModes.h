@@ -31,7 +31,13 @@ ColorScheme effectiveColorScheme(PreviewTheme theme, ColorScheme systemColorSche
 // What the preview and the code editor are drawn on.
 QColor contentBackgroundColor(ColorScheme scheme);
 
-inline size_t qHash(ViewMode mode, size_t seed = 0) noexcept { return qHash(rawValue(mode), seed); }
-inline size_t qHash(PreviewTheme theme, size_t seed = 0) noexcept { return qHash(rawValue(theme), seed); }
+inline size_t qHash(ViewMode mode, size_t seed = 0) noexcept
+{
+    return qHash(rawValue(mode), seed);
+}
+inline size_t qHash(PreviewTheme theme, size_t seed = 0) noexcept
+{
+    return qHash(rawValue(theme), seed);
+}
 
 } // namespace veltrin

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/look/ColorScheme.h"
+#include "app/editor/DraftSplicer.h"
 #include "app/editor/EditorModes.h"
+#include "app/look/ColorScheme.h"
 #include "store/SignatureFile.h"
 
 #include <QMessageBox>
@@ -13,18 +14,11 @@
 #include <optional>
 #include <utility>
 
-class QAbstractButton;
-class QLabel;
-class QMenu;
-class QPlainTextEdit;
-class QPushButton;
-class QStackedWidget;
-class QToolButton;
-
 namespace veltrin {
 
-class ElidingLabel;
-class HTMLPreviewView;
+class EditorContent;
+class EditorFooter;
+class EditorHeader;
 class RunningApplications;
 class SaveToastView;
 
@@ -48,7 +42,7 @@ public:
         std::optional<QString> saveError;
         bool isLoading = true;
         // True only while the texts above came from the file now edited. A failed load
-        // leaves the previous file's texts behind, and they must never be saved into this one.
+        // empties them, and nothing can be saved until a load succeeds.
         bool contentMatchesSignature = false;
     };
 
@@ -100,15 +94,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void buildHeader(QWidget* header);
-    void buildContent();
-    void buildFooter(QWidget* footer);
     void render();
-    void renderColours();
-    void renderThemeMenu();
     void openSaveConfirmation();
     void setToastShown(bool shown);
-    void codeEdited();
+    void draftEdited(const DraftSplicer::Splice& splice);
 
     RunningApplications& m_runningApplications;
     SignatureFile m_signature;
@@ -116,43 +105,12 @@ private:
     State m_state;
     ColorScheme m_systemColorScheme = ColorScheme::light;
     int m_toastDuration = defaultToastDuration;
-
-    // What the widgets show, so that a render touches only what changed.
+    // The code editor shows the draft of the last load; edits flow from it, never back.
     bool m_codeEditorStale = true;
-    bool m_previewShown = false;
-    bool m_updatingCodeEditor = false;
-    bool m_draftUsesCrLf = false;
-    // The window's and the content's appearance the colours were last set for.
-    std::optional<std::pair<bool, bool>> m_coloursApplied;
-    std::optional<PreviewTheme> m_menuTheme;
 
-    QLabel* m_nameLabel = nullptr;
-    ElidingLabel* m_pathLabel = nullptr;
-    QAbstractButton* m_previewButton = nullptr;
-    QAbstractButton* m_codeButton = nullptr;
-    QWidget* m_errorLine = nullptr;
-    QLabel* m_errorIcon = nullptr;
-    ElidingLabel* m_errorText = nullptr;
-    QPushButton* m_dismissButton = nullptr;
-    QStackedWidget* m_themeControl = nullptr;
-    QToolButton* m_themeButton = nullptr;
-    QMenu* m_themeMenu = nullptr;
-    QWidget* m_themeBlank = nullptr;
-    QStackedWidget* m_content = nullptr;
-    QWidget* m_loadingPage = nullptr;
-    QLabel* m_loadingText = nullptr;
-    QWidget* m_previewPage = nullptr;
-    QWidget* m_previewBackground = nullptr;
-    HTMLPreviewView* m_preview = nullptr;
-    QWidget* m_codePage = nullptr;
-    QPlainTextEdit* m_codeEditor = nullptr;
-    QWidget* m_mailWarning = nullptr;
-    QLabel* m_mailWarningIcon = nullptr;
-    QLabel* m_mailWarningText = nullptr;
-    QWidget* m_unsavedIndicator = nullptr;
-    QWidget* m_unsavedDot = nullptr;
-    QLabel* m_unsavedText = nullptr;
-    QPushButton* m_saveButton = nullptr;
+    EditorHeader* m_header = nullptr;
+    EditorContent* m_content = nullptr;
+    EditorFooter* m_footer = nullptr;
     SaveToastView* m_toast = nullptr;
     QPointer<QMessageBox> m_confirmation;
 };
