@@ -1,9 +1,10 @@
 // The editor's main-thread cost per keystroke in the code editor and per change of the
 // selected signature, on a signature of about 200 KB (markup plus an inline image).
 
-#include "preview/HTMLPreviewView.h"
+#include "app/editor/DraftSplicer.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "platform/ProcRunningApplications.h"
+#include "preview/HTMLPreviewView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,10 +29,10 @@ QByteArray bigSignature(int seed)
 {
     QByteArray markup;
     for (int i = 0; markup.size() < 24'000; ++i)
-        markup += "<tr><td style=3D\"padding: 2px 8px; color: #333333;\">Line " + QByteArray::number(i + seed) +
-                  " of the signature =C2=B7 Z=C3=B6e</td></tr>\n";
+        markup += "<tr><td style=3D\"padding: 2px 8px; color: #333333;\">Line " + QByteArray::number(i + seed)
+            + " of the signature =C2=B7 Z=C3=B6e</td></tr>\n";
     QByteArray image(130'000, '\0');
-    QRandomGenerator random{quint32(seed)};
+    QRandomGenerator random { quint32(seed) };
     random.fillRange(reinterpret_cast<quint32*>(image.data()), image.size() / 4);
     QByteArray encoded = image.toBase64();
     QByteArray wrapped;
@@ -39,9 +40,11 @@ QByteArray bigSignature(int seed)
         wrapped += encoded.mid(at, 76) + '\n';
     return "Content-Type: multipart/related;\n\ttype=\"text/html\";\n\tboundary=\"B\"\nMime-Version: 1.0\n\n"
            "--B\nContent-Transfer-Encoding: quoted-printable\nContent-Type: text/html;\n\tcharset=utf-8\n\n"
-           "<html><body><table>\n" + markup + "</table><img src=3D\"cid:logo\"></body></html>\n"
-           "--B\nContent-Transfer-Encoding: base64\nContent-Type: image/png\nContent-Id: <logo>\n\n" + wrapped +
-           "--B--\n";
+           "<html><body><table>\n"
+        + markup
+        + "</table><img src=3D\"cid:logo\"></body></html>\n"
+          "--B\nContent-Transfer-Encoding: base64\nContent-Type: image/png\nContent-Id: <logo>\n\n"
+        + wrapped + "--B--\n";
 }
 
 struct Fixture {
@@ -90,7 +93,8 @@ void keystrokes(benchmark::State& state, bool inImageLine)
     QTextBlock block = code->document()->findBlockByNumber(150);
     if (inImageLine) {
         // The line holding the inline image's data: address, as one long paragraph.
-        for (QTextBlock candidate = code->document()->firstBlock(); candidate.isValid(); candidate = candidate.next())
+        for (QTextBlock candidate = code->document()->firstBlock(); candidate.isValid();
+             candidate = candidate.next())
             if (candidate.length() > block.length())
                 block = candidate;
     }
@@ -138,6 +142,21 @@ void BM_UnsavedChangesOn200KB(benchmark::State& state)
         benchmark::DoNotOptimize(SignatureEditorDetailView::hasUnsavedChanges(editorState));
 }
 BENCHMARK(BM_UnsavedChangesOn200KB)->Unit(benchmark::kMicrosecond);
+
+// A keystroke spliced into the 200 KB draft: the document's change mapped onto the draft.
+void BM_DraftSplice(benchmark::State& state)
+{
+    DraftSplicer splicer;
+    splicer.reset(fixture().first.loadContent()->html);
+    const qsizetype at = splicer.shown().size() / 10;
+    bool insert = true;
+    for (auto _ : state) {
+        const auto splice = insert ? splicer.apply(at, 0, u"x"_qs) : splicer.apply(at, 1, QString());
+        benchmark::DoNotOptimize(splice.position);
+        insert = !insert;
+    }
+}
+BENCHMARK(BM_DraftSplice)->Unit(benchmark::kMicrosecond);
 
 void BM_MailProbe(benchmark::State& state)
 {
