@@ -54,8 +54,8 @@ QSize SaveToastView::sizeHint() const
 {
     const QFontMetrics metrics(font());
     const int contentHeight = qMax(iconSize, metrics.height());
-    return {2 * shadowRadius + 2 * horizontalInset + iconSize + spacing + metrics.horizontalAdvance(text()),
-            2 * shadowRadius + 2 * verticalInset + contentHeight};
+    return { 2 * shadowRadius + 2 * horizontalInset + iconSize + spacing + metrics.horizontalAdvance(text()),
+        2 * shadowRadius + 2 * verticalInset + contentHeight };
 }
 
 void SaveToastView::present()
@@ -75,11 +75,13 @@ void SaveToastView::dismiss()
 
 void SaveToastView::animateTo(qreal target)
 {
-    const bool underWay = m_animation->state() == QAbstractAnimation::Running && m_animation->endValue().toReal() == target;
+    const bool underWay
+        = m_animation->state() == QAbstractAnimation::Running && m_animation->endValue().toReal() == target;
     if (underWay || (m_animation->state() != QAbstractAnimation::Running && m_progress == target))
         return;
     m_animation->stop();
-    m_animation->setEasingCurve(QEasingCurve(target > m_progress ? QEasingCurve::OutBack : QEasingCurve::InCubic));
+    m_animation->setEasingCurve(
+        QEasingCurve(target > m_progress ? QEasingCurve::OutBack : QEasingCurve::InCubic));
     m_animation->setStartValue(m_progress);
     m_animation->setEndValue(target);
     m_animation->start();
@@ -111,21 +113,22 @@ void SaveToastView::paintEvent(QPaintEvent*)
     const QRectF box = QRectF(rect()).adjusted(shadowRadius, shadowRadius, -shadowRadius, -shadowRadius);
 
     // A soft black shadow, 33 % at its strongest, fading out over the radius.
+    // Only outside the box, so that the box itself stays see-through.
+    QPainterPath shape;
+    shape.addRoundedRect(box, cornerRadius, cornerRadius);
     for (int i = shadowRadius; i >= 1; --i) {
         QPainterPath ring;
         ring.addRoundedRect(box.adjusted(-i, -i, i, i), cornerRadius + i, cornerRadius + i);
-        painter.fillPath(ring, QColor(0, 0, 0, int(255 * 0.33 / (shadowRadius + 1) * (shadowRadius + 1 - i) / 2)));
+        painter.fillPath(ring.subtracted(shape),
+            QColor(0, 0, 0, int(255 * 0.33 / (shadowRadius + 1) * (shadowRadius + 1 - i) / 2)));
     }
-    QPainterPath shape;
-    shape.addRoundedRect(box, cornerRadius, cornerRadius);
-    QColor material = Style::color(Style::Color::material, dark);
-    material.setAlpha(245);
-    painter.fillPath(shape, material);
+    // The regular material, as translucent as everywhere else: the editor shows through.
+    painter.fillPath(shape, Style::color(Style::Color::material, dark));
 
     const QFontMetrics metrics(font());
     const QRectF content = box.adjusted(horizontalInset, verticalInset, -horizontalInset, -verticalInset);
-    const QPixmap icon = Symbols::pixmap(QStringLiteral("checkmark.circle.fill"), iconSize,
-                                         Style::color(Style::Color::green, dark));
+    const QPixmap icon = Symbols::pixmap(
+        QStringLiteral("checkmark.circle.fill"), iconSize, Style::color(Style::Color::green, dark));
     painter.drawPixmap(QPointF(content.left(), content.center().y() - iconSize / 2.0), icon);
     painter.setPen(Style::color(Style::Color::primary, dark));
     painter.drawText(content.adjusted(iconSize + spacing, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
