@@ -130,7 +130,10 @@ protected:
 
     void focusInEvent(QFocusEvent* event) override
     {
-        m_keyboardFocus = event->reason() != Qt::MouseFocusReason;
+        // Not for the focus a window hands its first control when it opens.
+        const Qt::FocusReason reason = event->reason();
+        m_keyboardFocus = reason != Qt::MouseFocusReason && reason != Qt::ActiveWindowFocusReason
+            && reason != Qt::PopupFocusReason;
         QPushButton::focusInEvent(event);
     }
     void focusOutEvent(QFocusEvent* event) override

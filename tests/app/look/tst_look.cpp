@@ -184,6 +184,7 @@ void TestLook::prominentButtonShowsKeyboardFocusOnly_data()
     QTest::addRow("tab") << Qt::TabFocusReason << true;
     QTest::addRow("back tab") << Qt::BacktabFocusReason << true;
     QTest::addRow("click") << Qt::MouseFocusReason << false;
+    QTest::addRow("window opening") << Qt::ActiveWindowFocusReason << false;
 }
 
 void TestLook::prominentButtonShowsKeyboardFocusOnly()
