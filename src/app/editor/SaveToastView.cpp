@@ -113,17 +113,17 @@ void SaveToastView::paintEvent(QPaintEvent*)
     const QRectF box = QRectF(rect()).adjusted(shadowRadius, shadowRadius, -shadowRadius, -shadowRadius);
 
     // A soft black shadow, 33 % at its strongest, fading out over the radius.
+    // Only outside the box, so that the box itself stays see-through.
+    QPainterPath shape;
+    shape.addRoundedRect(box, cornerRadius, cornerRadius);
     for (int i = shadowRadius; i >= 1; --i) {
         QPainterPath ring;
         ring.addRoundedRect(box.adjusted(-i, -i, i, i), cornerRadius + i, cornerRadius + i);
-        painter.fillPath(
-            ring, QColor(0, 0, 0, int(255 * 0.33 / (shadowRadius + 1) * (shadowRadius + 1 - i) / 2)));
+        painter.fillPath(ring.subtracted(shape),
+            QColor(0, 0, 0, int(255 * 0.33 / (shadowRadius + 1) * (shadowRadius + 1 - i) / 2)));
     }
-    QPainterPath shape;
-    shape.addRoundedRect(box, cornerRadius, cornerRadius);
-    QColor material = Style::color(Style::Color::material, dark);
-    material.setAlpha(245);
-    painter.fillPath(shape, material);
+    // The regular material, as translucent as everywhere else: the editor shows through.
+    painter.fillPath(shape, Style::color(Style::Color::material, dark));
 
     const QFontMetrics metrics(font());
     const QRectF content = box.adjusted(horizontalInset, verticalInset, -horizontalInset, -verticalInset);

@@ -1,8 +1,4 @@
 #pragma once
 
-namespace veltrin {
-
-// The appearance a view is drawn in.
-enum class ColorScheme { light, dark };
-
-} // namespace veltrin
+// The scheme is the appearance service's answer; views use the same type.
+#include "platform/ColorScheme.h"

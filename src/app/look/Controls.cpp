@@ -2,11 +2,18 @@
 
 #include "app/look/Symbols.h"
 
+#include <QEvent>
+#include <QFocusEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+
+#include <variant>
 
 namespace veltrin {
 
@@ -15,43 +22,325 @@ namespace {
 constexpr int largeButtonHeight = 32;
 constexpr int regularButtonHeight = 24;
 
-QString rgba(const QColor& color)
-{
-    return QStringLiteral("rgba(%1, %2, %3, %4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(color.alpha());
-}
+// Re-applies a named text colour whenever the widget's palette changes (the appearance did).
+class TextColorKeeper final : public QObject {
+public:
+    TextColorKeeper(QWidget* widget, Style::Color color)
+        : QObject(widget)
+        , m_widget(widget)
+        , m_color(color)
+    {
+        widget->installEventFilter(this);
+    }
+
+    static TextColorKeeper* of(QWidget* widget)
+    {
+        const QObjectList children = widget->children();
+        for (QObject* child : children)
+            if (auto* keeper = dynamic_cast<TextColorKeeper*>(child))
+                return keeper;
+        return nullptr;
+    }
+
+    void setColor(Style::Color color)
+    {
+        m_color = color;
+        apply();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_widget && event->type() == QEvent::PaletteChange)
+            apply();
+        return false;
+    }
+
+private:
+    void apply()
+    {
+        const QColor color = Style::color(m_color, m_widget);
+        QPalette palette = m_widget->palette();
+        for (const QPalette::ColorRole role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText })
+            palette.setColor(role, color);
+        // Unchanged palettes send no event, so this does not come back here.
+        m_widget->setPalette(palette);
+    }
+
+    QWidget* m_widget;
+    Style::Color m_color;
+};
+
+// A symbol in a label, drawn again for every change of the palette.
+class SymbolLabel final : public QLabel {
+public:
+    using Tint = std::variant<QColor, Style::Color>;
+
+    SymbolLabel(const QString& symbolName, int pixelSize, Tint tint, bool gradient, QWidget* parent)
+        : QLabel(parent)
+        , m_symbolName(symbolName)
+        , m_pixelSize(pixelSize)
+        , m_tint(std::move(tint))
+        , m_gradient(gradient)
+    {
+        setAlignment(Qt::AlignCenter);
+        setObjectName(symbolName);
+        render();
+    }
+
+protected:
+    void changeEvent(QEvent* event) override
+    {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange)
+            render();
+    }
+
+private:
+    void render()
+    {
+        const QColor tint = std::holds_alternative<QColor>(m_tint)
+            ? std::get<QColor>(m_tint)
+            : Style::color(std::get<Style::Color>(m_tint), this);
+        QPixmap pixmap = Symbols::pixmap(m_symbolName, m_pixelSize, tint);
+        if (m_gradient) {
+            QPainter painter(&pixmap);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            QLinearGradient gradient(0, 0, 0, pixmap.height());
+            gradient.setColorAt(0, tint.lighter(125));
+            gradient.setColorAt(1, tint);
+            painter.fillRect(pixmap.rect(), gradient);
+        }
+        setPixmap(pixmap);
+    }
+
+    QString m_symbolName;
+    int m_pixelSize;
+    Tint m_tint;
+    bool m_gradient;
+};
+
+// Keyboard focus shows as a ring; focus that follows a click does not.
+class FocusRingButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    bool showsFocusRing() const { return m_keyboardFocus && hasFocus(); }
+
+    void focusInEvent(QFocusEvent* event) override
+    {
+        // Not for the focus a window hands its first control when it opens.
+        const Qt::FocusReason reason = event->reason();
+        m_keyboardFocus = reason != Qt::MouseFocusReason && reason != Qt::ActiveWindowFocusReason
+            && reason != Qt::PopupFocusReason;
+        QPushButton::focusInEvent(event);
+    }
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        m_keyboardFocus = false;
+        QPushButton::focusOutEvent(event);
+    }
+
+    void paintFocusRing(QPainter& painter, const QRectF& body, qreal radius) const
+    {
+        if (!showsFocusRing())
+            return;
+        QColor ring = Style::color(Style::Color::blue, this);
+        ring.setAlphaF(0.55f);
+        const qreal inset = Controls::focusRingWidth / 2.0;
+        QPen pen(ring, Controls::focusRingWidth);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(body.adjusted(-inset, -inset, inset, inset), radius + inset, radius + inset);
+    }
+
+private:
+    bool m_keyboardFocus = false;
+};
+
+// The bordered-prominent style: white text on the accent blue, painted from the palette at
+// every paint, so that it follows the appearance.
+class ProminentButton final : public FocusRingButton {
+public:
+    ProminentButton(const QString& text, Controls::ControlSize size, int labelWidth, QWidget* parent)
+        : FocusRingButton(text, parent)
+        , m_large(size == Controls::ControlSize::large)
+    {
+        setAttribute(Qt::WA_Hover);
+        setCursor(Qt::PointingHandCursor);
+        setIconSize(QSize(16, 16));
+        if (labelWidth > 0)
+            setFixedWidth(labelWidth + 2 * (padding() + Controls::focusRingWidth));
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(font());
+        int content = metrics.horizontalAdvance(text());
+        if (!icon().isNull())
+            content += iconSize().width() + iconSpacing;
+        return { content + 2 * (padding() + Controls::focusRingWidth),
+            qMax(bodyHeight(), metrics.height() + 8) + 2 * Controls::focusRingWidth };
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal ring = Controls::focusRingWidth;
+        const QRectF body = QRectF(rect()).adjusted(ring, ring, -ring, -ring);
+        const qreal radius = m_large ? 8 : 6;
+        const bool dark = Style::isDark(palette());
+        QColor fill = Style::color(Style::Color::blue, dark);
+        QColor ink(Qt::white);
+        if (!isEnabled()) {
+            fill = dark ? QColor(255, 255, 255, 31) : QColor(0, 0, 0, 20);
+            ink = Style::color(Style::Color::tertiary, dark);
+        } else if (isDown()) {
+            fill = fill.darker(115);
+        } else if (underMouse()) {
+            fill = fill.lighter(110);
+        }
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(fill);
+        painter.drawRoundedRect(body, radius, radius);
+        paintFocusRing(painter, body, radius);
+
+        const QFontMetrics metrics(font());
+        const int iconWidth = icon().isNull() ? 0 : iconSize().width() + iconSpacing;
+        const int contentWidth = iconWidth + metrics.horizontalAdvance(text());
+        qreal x = body.center().x() - contentWidth / 2.0;
+        if (!icon().isNull()) {
+            const QPixmap pixmap = icon().pixmap(iconSize(), isEnabled() ? QIcon::Normal : QIcon::Disabled);
+            painter.drawPixmap(QPointF(x, body.center().y() - iconSize().height() / 2.0), pixmap);
+            x += iconWidth;
+        }
+        painter.setPen(ink);
+        painter.setFont(font());
+        painter.drawText(
+            QRectF(x, body.top(), body.right() - x, body.height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+    }
+
+private:
+    static constexpr int iconSpacing = 6;
+    int padding() const { return m_large ? 16 : 10; }
+    int bodyHeight() const { return m_large ? largeButtonHeight : regularButtonHeight; }
+
+    bool m_large;
+};
+
+// The plain style: the label alone, in the button's text colour; a symbol is tinted the same.
+class PlainButton final : public FocusRingButton {
+public:
+    explicit PlainButton(QWidget* parent)
+        : FocusRingButton(parent)
+    {
+        setFlat(true);
+        setCursor(Qt::PointingHandCursor);
+    }
+
+    void setSymbol(const QString& symbolName, int pixelSize)
+    {
+        m_symbolName = symbolName;
+        setIconSize(QSize(pixelSize, pixelSize));
+        updateGeometry();
+        update();
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(font());
+        int width = text().isEmpty() ? 0 : metrics.horizontalAdvance(text());
+        int height = text().isEmpty() ? 0 : metrics.height();
+        if (!m_symbolName.isEmpty()) {
+            width += iconSize().width() + (text().isEmpty() ? 0 : 4);
+            height = qMax(height, iconSize().height());
+        }
+        return { width + 2 * margin, height + 2 * margin };
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF body = QRectF(rect()).adjusted(margin, margin, -margin, -margin);
+        QColor ink = palette().color(QPalette::ButtonText);
+        if (isDown())
+            ink.setAlphaF(ink.alphaF() * 0.6f);
+        qreal x = body.left();
+        if (!m_symbolName.isEmpty()) {
+            const QPixmap pixmap = Symbols::pixmap(m_symbolName, iconSize().width(), ink);
+            painter.drawPixmap(QPointF(x, body.center().y() - iconSize().height() / 2.0), pixmap);
+            x += iconSize().width() + 4;
+        }
+        if (!text().isEmpty()) {
+            painter.setPen(ink);
+            painter.setFont(font());
+            painter.drawText(QRectF(x, body.top(), body.right() - x, body.height()),
+                Qt::AlignVCenter | Qt::AlignLeft, text());
+        }
+        paintFocusRing(painter, body.adjusted(-1, -1, 1, 1), 4);
+    }
+
+private:
+    // Room for the focus ring.
+    static constexpr int margin = Controls::focusRingWidth;
+    QString m_symbolName;
+};
+
+class Divider final : public QFrame {
+public:
+    explicit Divider(QWidget* parent)
+        : QFrame(parent)
+    {
+        setObjectName(QStringLiteral("divider"));
+        setFrameShape(QFrame::NoFrame);
+        setFixedHeight(1);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Style::color(Style::Color::separator, this));
+    }
+};
 
 } // namespace
 
 QLabel* Controls::symbolLabel(const QString& symbolName, int pixelSize, const QColor& tint, QWidget* parent)
 {
-    auto* label = new QLabel(parent);
-    label->setPixmap(Symbols::pixmap(symbolName, pixelSize, tint));
-    label->setAlignment(Qt::AlignCenter);
-    label->setObjectName(symbolName);
-    return label;
+    return new SymbolLabel(symbolName, pixelSize, tint, false, parent);
+}
+
+QLabel* Controls::symbolLabel(const QString& symbolName, int pixelSize, Style::Color tint, QWidget* parent)
+{
+    return new SymbolLabel(symbolName, pixelSize, tint, false, parent);
 }
 
 QLabel* Controls::gradientSymbolLabel(const QString& symbolName, int pixelSize, QWidget* parent)
 {
-    const QColor blue = Style::color(Style::Color::blue, Style::systemIsDark());
-    QPixmap pixmap = Symbols::pixmap(symbolName, pixelSize, blue);
-    {
-        QPainter painter(&pixmap);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        QLinearGradient gradient(0, 0, 0, pixmap.height());
-        gradient.setColorAt(0, blue.lighter(125));
-        gradient.setColorAt(1, blue);
-        painter.fillRect(pixmap.rect(), gradient);
-    }
-    auto* label = new QLabel(parent);
-    label->setPixmap(pixmap);
-    label->setAlignment(Qt::AlignCenter);
-    label->setObjectName(symbolName);
-    return label;
+    return new SymbolLabel(symbolName, pixelSize, Style::Color::blue, true, parent);
+}
+
+QWidget* Controls::label(const QString& symbolName, QLabel* text, Style::Color color, QWidget* parent)
+{
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    const int symbolSize = QFontInfo(text->font()).pixelSize() + 2;
+    layout->addWidget(symbolLabel(symbolName, symbolSize, color, row), 0, Qt::AlignVCenter);
+    text->setParent(row);
+    setTextColor(text, color);
+    layout->addWidget(text, 1, Qt::AlignVCenter);
+    return row;
 }
 
 QLabel* Controls::textLabel(const QString& text, const QFont& font, Style::Color color, QWidget* parent)
@@ -60,57 +349,39 @@ QLabel* Controls::textLabel(const QString& text, const QFont& font, Style::Color
     label->setTextFormat(Qt::PlainText);
     label->setText(text);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Style::color(color, Style::isDark(palette)));
-    label->setPalette(palette);
+    setTextColor(label, color);
     return label;
+}
+
+void Controls::setTextColor(QWidget* widget, Style::Color color)
+{
+    TextColorKeeper* keeper = TextColorKeeper::of(widget);
+    if (!keeper)
+        keeper = new TextColorKeeper(widget, color);
+    keeper->setColor(color);
 }
 
 QPushButton* Controls::prominentButton(const QString& text, ControlSize size, int labelWidth, QWidget* parent)
 {
-    auto* button = new QPushButton(text, parent);
-    const bool dark = Style::systemIsDark();
-    const QColor blue = Style::color(Style::Color::blue, dark);
-    const int horizontalPadding = size == ControlSize::large ? 16 : 10;
-    const int height = size == ControlSize::large ? largeButtonHeight : regularButtonHeight;
-    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: white; border: none;"
-                                         " border-radius: %2px; padding: 0 %3px; min-height: %4px; }"
-                                         "QPushButton:hover { background-color: %5; }"
-                                         "QPushButton:pressed { background-color: %6; }"
-                                         "QPushButton:disabled { background-color: %7; color: %8; }")
-                              .arg(rgba(blue))
-                              .arg(size == ControlSize::large ? 8 : 6)
-                              .arg(horizontalPadding)
-                              .arg(height)
-                              .arg(rgba(blue.lighter(110)), rgba(blue.darker(115)),
-                                  rgba(Style::color(Style::Color::tertiary, dark)),
-                                  rgba(Style::color(Style::Color::secondary, dark))));
-    button->setCursor(Qt::PointingHandCursor);
-    if (labelWidth > 0)
-        button->setFixedWidth(labelWidth + 2 * horizontalPadding);
-    return button;
+    return new ProminentButton(text, size, labelWidth, parent);
 }
 
 QPushButton* Controls::plainButton(QWidget* parent)
 {
-    auto* button = new QPushButton(parent);
-    button->setFlat(true);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { border: none; background: transparent; padding: 0; }"));
-    button->setCursor(Qt::PointingHandCursor);
+    return new PlainButton(parent);
+}
+
+QPushButton* Controls::plainSymbolButton(const QString& symbolName, int pixelSize, QWidget* parent)
+{
+    auto* button = new PlainButton(parent);
+    button->setSymbol(symbolName, pixelSize);
+    button->setObjectName(symbolName);
     return button;
 }
 
 QFrame* Controls::divider(QWidget* parent)
 {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::NoFrame);
-    line->setFixedHeight(1);
-    line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, Style::color(Style::Color::tertiary, Style::isDark(palette)));
-    line->setPalette(palette);
-    return line;
+    return new Divider(parent);
 }
 
 MaterialBox::MaterialBox(int cornerRadius, QWidget* parent)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/look/ColorScheme.h"
+
 #include <QColor>
 #include <QFont>
+#include <QPalette>
 
-class QPalette;
 class QWidget;
 
 namespace veltrin {
@@ -12,8 +14,32 @@ namespace veltrin {
 // logical pixels, so that a size of 13 looks the same as the platform's 13 points.
 class Style final {
 public:
-    enum class TextStyle { largeTitle, title, title2, title3, headline, body, callout, subheadline, footnote, caption, caption2 };
-    enum class Color { primary, secondary, tertiary, blue, green, orange, red, windowBackground, textBackground, material };
+    enum class TextStyle {
+        largeTitle,
+        title,
+        title2,
+        title3,
+        headline,
+        body,
+        callout,
+        subheadline,
+        footnote,
+        caption,
+        caption2
+    };
+    enum class Color {
+        primary,
+        secondary,
+        tertiary,
+        blue,
+        green,
+        orange,
+        red,
+        windowBackground,
+        textBackground,
+        material,
+        separator
+    };
 
     static QFont font(TextStyle style);
     static QFont font(TextStyle style, QFont::Weight weight);
@@ -29,7 +55,11 @@ public:
     // The desktop's current appearance.
     static bool systemIsDark();
 
-    // Applies font and text colour to a label-like widget through its palette.
+    // The application palette of each appearance; the appearance service switches between them.
+    static QPalette palette(ColorScheme scheme);
+
+    // Applies font and text colour to a label-like widget through its palette; the colour
+    // follows later changes of the appearance.
     static void apply(QWidget* widget, TextStyle style, Color color = Color::primary);
 };
 

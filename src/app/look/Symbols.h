@@ -13,7 +13,10 @@ class Symbols final {
 public:
     static QIcon icon(const QString& symbolName, const QColor& tint);
     static QPixmap pixmap(const QString& symbolName, int pixelSize, const QColor& tint);
-    // The theme icon name behind a symbol; empty for unknown symbols.
+    // Points the icon lookup at the installed freedesktop themes; main() calls it once, before
+    // the first window. Changes the icons of every Qt dialog too, hence not done on first use.
+    static void chooseIconTheme();
+    // The theme icon name behind a symbol; empty for unknown and drawn symbols.
     static QString themeName(const QString& symbolName);
 };
 

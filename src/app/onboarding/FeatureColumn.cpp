@@ -20,8 +20,7 @@ FeatureColumn::FeatureColumn(
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
 
-    auto* symbol
-        = Controls::symbolLabel(icon, 36, Style::color(Style::Color::blue, Style::isDark(palette())), this);
+    auto* symbol = Controls::symbolLabel(icon, 36, Style::Color::blue, this);
     symbol->setFixedHeight(44);
     layout->addWidget(symbol);
 

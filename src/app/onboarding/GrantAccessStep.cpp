@@ -1,8 +1,8 @@
 #include "app/onboarding/GrantAccessStep.h"
 
 #include "app/look/Controls.h"
-#include "app/onboarding/HelpSheet.h"
 #include "app/look/Style.h"
+#include "app/onboarding/HelpSheet.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,11 +16,10 @@ namespace {
 QLayout* reassuranceRow(
     const QString& symbol, Style::Color color, const QString& heading, const QString& detail, QWidget* parent)
 {
-    const bool dark = Style::isDark(parent->palette());
     auto* row = new QHBoxLayout;
     row->setSpacing(12);
-    row->addWidget(Controls::symbolLabel(
-        symbol, Style::font(Style::TextStyle::title2).pixelSize() + 3, Style::color(color, dark), parent));
+    row->addWidget(
+        Controls::symbolLabel(symbol, Style::font(Style::TextStyle::title2).pixelSize() + 3, color, parent));
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
     texts->addWidget(
@@ -91,16 +90,8 @@ GrantAccessStep::GrantAccessStep(std::function<void()> onGrantAccess, QWidget* p
 
     m_helpButton = Controls::plainButton(this);
     m_helpButton->setText(tr("Why do I need to grant access?"));
-    QPalette helpPalette = m_helpButton->palette();
-    const QColor secondary = Style::color(Style::Color::secondary, Style::isDark(helpPalette));
-    helpPalette.setColor(QPalette::ButtonText, secondary);
-    m_helpButton->setPalette(helpPalette);
-    m_helpButton->setStyleSheet(m_helpButton->styleSheet()
-        + QStringLiteral("QPushButton { color: rgba(%1, %2, %3, %4); }")
-              .arg(secondary.red())
-              .arg(secondary.green())
-              .arg(secondary.blue())
-              .arg(secondary.alpha()));
+    m_helpButton->setFont(Style::font(Style::TextStyle::body));
+    Controls::setTextColor(m_helpButton, Style::Color::secondary);
     connect(m_helpButton, &QPushButton::clicked, this, [this] { setShowingHelpSheet(true); });
     buttons->addWidget(m_helpButton, 0, Qt::AlignHCenter);
     layout->addLayout(buttons);

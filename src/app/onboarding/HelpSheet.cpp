@@ -1,9 +1,8 @@
 #include "app/onboarding/HelpSheet.h"
 
 #include "app/look/Controls.h"
-#include "app/onboarding/HelpSection.h"
 #include "app/look/Style.h"
-#include "app/look/Symbols.h"
+#include "app/onboarding/HelpSection.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,12 +27,9 @@ HelpSheet::HelpSheet(QWidget* parent)
     header->addWidget(Controls::textLabel(tr("How Veltrin Works"),
         Style::font(Style::TextStyle::title2, QFont::DemiBold), Style::Color::primary, this));
     header->addStretch(1);
-    m_closeButton = Controls::plainButton(this);
-    m_closeButton->setObjectName(QStringLiteral("xmark.circle.fill"));
     const int symbolSize = Style::font(Style::TextStyle::title2).pixelSize() + 3;
-    m_closeButton->setIcon(
-        Symbols::icon(QStringLiteral("xmark.circle.fill"), Style::color(Style::Color::secondary, this)));
-    m_closeButton->setIconSize(QSize(symbolSize, symbolSize));
+    m_closeButton = Controls::plainSymbolButton(QStringLiteral("xmark.circle.fill"), symbolSize, this);
+    Controls::setTextColor(m_closeButton, Style::Color::secondary);
     m_closeButton->setToolTip(tr("Close"));
     connect(m_closeButton, &QPushButton::clicked, this, &HelpSheet::dismiss);
     header->addWidget(m_closeButton);

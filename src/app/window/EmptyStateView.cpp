@@ -29,13 +29,12 @@ EmptyStateView::EmptyStateView(std::function<void()> onRescan, QWidget* parent)
     : QWidget(parent)
     , m_onRescan(std::move(onRescan))
 {
-    const bool dark = Style::isDark(palette());
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(24);
     layout->addStretch(1);
 
-    layout->addWidget(Controls::symbolLabel(QStringLiteral("doc.text.magnifyingglass"), 64,
-                          Style::color(Style::Color::secondary, dark), this),
+    layout->addWidget(
+        Controls::symbolLabel(QStringLiteral("doc.text.magnifyingglass"), 64, Style::Color::secondary, this),
         0, Qt::AlignHCenter);
 
     auto* texts = new QVBoxLayout;

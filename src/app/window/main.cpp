@@ -1,9 +1,12 @@
-#include "preview/HTMLPreviewView.h"
+#include "app/look/AppearancePalette.h"
+#include "app/look/Symbols.h"
 #include "app/window/VeltrinApp.h"
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/DialogFolderPanel.h"
+#include "platform/PortalAppearance.h"
 #include "platform/Preferences.h"
 #include "platform/ProcRunningApplications.h"
+#include "preview/HTMLPreviewView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -55,6 +58,10 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Veltrin"));
     QApplication::setOrganizationName(QStringLiteral("Veltrin"));
     quitOnTerminationSignals(app);
+    veltrin::Symbols::chooseIconTheme();
+    // The desktop's light or dark preference, followed live through the application palette.
+    veltrin::PortalAppearance appearance;
+    veltrin::AppearancePalette appearancePalette(appearance);
 
     veltrin::SettingsPreferences preferences;
     veltrin::BookmarkFolderAccess folderAccess;

@@ -1,5 +1,10 @@
+#include "FakeAppearance.h"
+#include "LookChecks.h"
+#include "app/look/AppearancePalette.h"
+#include "app/look/Controls.h"
 #include "app/onboarding/FeatureColumn.h"
 #include "app/onboarding/GrantAccessStep.h"
+#include "app/onboarding/HelpSection.h"
 #include "app/onboarding/HelpSheet.h"
 #include "app/onboarding/OnboardingView.h"
 #include "app/onboarding/WelcomeStep.h"
@@ -23,6 +28,8 @@ private Q_SLOTS:
     void helpLinkPresentsTheSheetAgainAfterEachClose();
     void welcomeShowsTheThreeFeaturesInOrder();
     void longFeatureDescriptionWrapsWithoutTruncation();
+    void followsTheAppearanceWhileOnScreen_data();
+    void followsTheAppearanceWhileOnScreen();
 };
 
 void TestOnboarding::stepShownForCurrentStep_data()
@@ -186,6 +193,63 @@ void TestOnboarding::longFeatureDescriptionWrapsWithoutTruncation()
     QVERIFY(label->height() >= label->heightForWidth(label->width()));
     QVERIFY(label->geometry().bottom() <= column.rect().bottom());
     QVERIFY(label->text().contains(QStringLiteral("&lt;b&gt;description&lt;/b&gt;")));
+}
+
+void TestOnboarding::followsTheAppearanceWhileOnScreen_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<bool>("helpSheet");
+    QTest::addColumn<int>("texts");
+    // Title, subtitle, three titles and three descriptions.
+    QTest::addRow("welcome") << 0 << false << 8;
+    // Title, explanation, two headings and details, the help link.
+    QTest::addRow("grant access") << 1 << false << 7;
+    // Heading and four sections of two texts.
+    QTest::addRow("help sheet") << 1 << true << 9;
+}
+
+void TestOnboarding::followsTheAppearanceWhileOnScreen()
+{
+    QFETCH(int, step);
+    QFETCH(bool, helpSheet);
+    QFETCH(int, texts);
+    test::FakeAppearance appearance;
+    AppearancePalette palette(appearance);
+    OnboardingView view({});
+    view.resize(900, 600);
+    view.setCurrentStep(step);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QWidget* shown = view.welcomeStep() ? static_cast<QWidget*>(view.welcomeStep()) : view.grantAccessStep();
+    if (helpSheet) {
+        view.grantAccessStep()->setShowingHelpSheet(true);
+        shown = view.grantAccessStep()->helpSheet();
+        QVERIFY(QTest::qWaitForWindowExposed(shown));
+    }
+    QCOMPARE(test::shownTexts(*shown).size(), texts);
+    QTRY_COMPARE(test::textsNotSuiting(*shown, ColorScheme::light), QStringList());
+    const QList<QImage> lightSymbols = test::shownPictures(*shown);
+    // The window that holds the view, painted with its background.
+    QWidget* surface = helpSheet ? shown : static_cast<QWidget*>(&view);
+    const QImage lightLook = surface->grab().toImage();
+
+    appearance.setColorScheme(ColorScheme::dark);
+    QTRY_COMPARE(test::textsNotSuiting(*shown, ColorScheme::dark), QStringList());
+    const QList<QImage> darkSymbols = test::shownPictures(*shown);
+    QCOMPARE(darkSymbols.size(), lightSymbols.size());
+    for (int i = 0; i < darkSymbols.size(); ++i)
+        QVERIFY2(darkSymbols[i] != lightSymbols[i],
+            qPrintable(QStringLiteral("symbol %1 kept its colour").arg(i)));
+    // Buttons and boxes are painted from the palette: the grey window turns dark around them.
+    const QImage darkLook = surface->grab().toImage();
+    QVERIFY(qGray(darkLook.pixel(2, 2)) < 80);
+    QVERIFY(qGray(lightLook.pixel(2, 2)) > 180);
+
+    appearance.setColorScheme(ColorScheme::light);
+    QTRY_COMPARE(test::textsNotSuiting(*shown, ColorScheme::light), QStringList());
+    QTRY_COMPARE(test::shownPictures(*shown), lightSymbols);
+    if (helpSheet)
+        view.grantAccessStep()->setShowingHelpSheet(false);
 }
 
 QTEST_MAIN(TestOnboarding)

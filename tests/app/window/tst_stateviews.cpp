@@ -1,3 +1,6 @@
+#include "FakeAppearance.h"
+#include "LookChecks.h"
+#include "app/look/AppearancePalette.h"
 #include "app/look/Controls.h"
 #include "app/window/EmptyStateView.h"
 #include "app/window/LoadingView.h"
@@ -6,6 +9,8 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QTest>
+
+#include <memory>
 
 using namespace veltrin;
 
@@ -17,6 +22,8 @@ private Q_SLOTS:
     void rescanRunsOncePerPress();
     void hintKeepsItsStyleAtEveryWidth_data();
     void hintKeepsItsStyleAtEveryWidth();
+    void followsTheAppearanceWhileOnScreen_data();
+    void followsTheAppearanceWhileOnScreen();
 
 private:
     static QStringList texts(const QWidget& view);
@@ -74,7 +81,9 @@ void TestStateViews::hintKeepsItsStyleAtEveryWidth()
     view.resize(width, 600);
     view.show();
     QLabel* hint = view.hintLabel();
-    QVERIFY(QFontInfo(hint->font()).fixedPitch());
+    // By its glyphs: fixedPitch() is false for some monospaced fonts (Noto Sans Mono).
+    const QFontMetrics metrics(hint->font());
+    QCOMPARE(metrics.horizontalAdvance(u'i'), metrics.horizontalAdvance(u'W'));
     auto* box = qobject_cast<MaterialBox*>(hint->parentWidget());
     QVERIFY(box);
     QCOMPARE(box->cornerRadius(), 6);
@@ -91,6 +100,53 @@ void TestStateViews::hintKeepsItsStyleAtEveryWidth()
         QCOMPARE(label->contentsMargins().right(), 40);
     }
     QCOMPARE(wrapping, 2);
+}
+
+void TestStateViews::followsTheAppearanceWhileOnScreen_data()
+{
+    QTest::addColumn<bool>("empty");
+    QTest::addColumn<int>("texts");
+    QTest::addRow("loading") << false << 1;
+    QTest::addRow("empty") << true << 4;
+}
+
+void TestStateViews::followsTheAppearanceWhileOnScreen()
+{
+    QFETCH(bool, empty);
+    QFETCH(int, texts);
+    test::FakeAppearance appearance;
+    AppearancePalette palette(appearance);
+    std::unique_ptr<QWidget> view;
+    if (empty)
+        view = std::make_unique<EmptyStateView>(std::function<void()>());
+    else
+        view = std::make_unique<LoadingView>();
+    view->resize(900, 600);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    QCOMPARE(test::shownTexts(*view).size(), texts);
+    QTRY_COMPARE(test::textsNotSuiting(*view, ColorScheme::light), QStringList());
+    const QList<QImage> lightSymbols = test::shownPictures(*view);
+    QCOMPARE(lightSymbols.size(), empty ? 1 : 0);
+    QWidget* progress = view->findChild<QWidget*>(QStringLiteral("progress"));
+    const QImage lightProgress = progress ? progress->grab().toImage() : QImage();
+
+    appearance.setColorScheme(ColorScheme::dark);
+    QTRY_COMPARE(test::textsNotSuiting(*view, ColorScheme::dark), QStringList());
+    const QList<QImage> darkSymbols = test::shownPictures(*view);
+    for (int i = 0; i < darkSymbols.size(); ++i)
+        QVERIFY(darkSymbols[i] != lightSymbols[i]);
+    if (progress)
+        QVERIFY(progress->grab().toImage() != lightProgress);
+    if (auto* emptyView = dynamic_cast<EmptyStateView*>(view.get())) {
+        // The hint's box is painted in the dark material now.
+        QWidget* box = emptyView->hintLabel()->parentWidget();
+        QVERIFY(qGray(box->grab().toImage().pixel(2, box->height() / 2)) < 128);
+    }
+
+    appearance.setColorScheme(ColorScheme::light);
+    QTRY_COMPARE(test::textsNotSuiting(*view, ColorScheme::light), QStringList());
+    QTRY_COMPARE(test::shownPictures(*view), lightSymbols);
 }
 
 QTEST_MAIN(TestStateViews)

@@ -1,0 +1,126 @@
+#include "platform/PortalAppearance.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QGuiApplication>
+#include <QPalette>
+
+namespace veltrin {
+
+namespace {
+
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
+const QString appearanceNamespace = QStringLiteral("org.freedesktop.appearance");
+const QString colorSchemeKey = QStringLiteral("color-scheme");
+
+ColorScheme paletteScheme()
+{
+    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128 ? ColorScheme::dark
+                                                                                : ColorScheme::light;
+}
+
+// Receives the portal's signal: its slot takes D-Bus types, which the header keeps out of the
+// rest of the application.
+class SettingChangedReceiver final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SettingChangedReceiver(PortalAppearance* appearance)
+        : QObject(appearance)
+        , m_appearance(appearance)
+    {
+    }
+
+public Q_SLOTS:
+    void settingChanged(const QString& settingNamespace, const QString& key, const QDBusVariant& value)
+    {
+        m_appearance->settingChanged(settingNamespace, key, value.variant());
+    }
+
+private:
+    PortalAppearance* m_appearance;
+};
+
+} // namespace
+
+PortalAppearance::PortalAppearance(QObject* parent)
+    : PortalAppearance(QDBusConnection::sessionBus(), paletteScheme(), parent)
+{
+}
+
+PortalAppearance::PortalAppearance(const QDBusConnection& bus, ColorScheme fallback, QObject* parent)
+    : Appearance(parent)
+    , m_fallback(fallback)
+{
+    if (!bus.isConnected())
+        return;
+    QDBusConnection connection = bus;
+    // Subscribed before the read, so that a change in between is not lost.
+    connection.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"),
+        new SettingChangedReceiver(this), SLOT(settingChanged(QString, QString, QDBusVariant)));
+
+    // Read is the portal's first version; later versions keep it, with the value wrapped once more.
+    QDBusMessage read = QDBusMessage::createMethodCall(
+        portalService, portalPath, settingsInterface, QStringLiteral("Read"));
+    read << appearanceNamespace << colorSchemeKey;
+    const QDBusMessage reply = connection.call(read, QDBus::Block, readTimeoutMilliseconds);
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+        m_portal = schemeFromPortalValue(reply.arguments().constFirst());
+}
+
+ColorScheme PortalAppearance::colorScheme() const
+{
+    return m_portal.value_or(m_fallback);
+}
+
+std::optional<ColorScheme> PortalAppearance::schemeFromPortalValue(const QVariant& value)
+{
+    QVariant unwrapped = value;
+    // Variants in variants, as the bus delivers them; bounded, since a reply is untrusted input.
+    for (int depth = 0; depth < 4; ++depth) {
+        if (unwrapped.metaType() == QMetaType::fromType<QDBusVariant>())
+            unwrapped = unwrapped.value<QDBusVariant>().variant();
+        else if (unwrapped.metaType() == QMetaType::fromType<QDBusArgument>()) {
+            const auto argument = unwrapped.value<QDBusArgument>();
+            if (argument.currentType() != QDBusArgument::VariantType)
+                return std::nullopt;
+            unwrapped = qdbus_cast<QDBusVariant>(argument).variant();
+        } else
+            break;
+    }
+    if (unwrapped.metaType() != QMetaType::fromType<uint>()
+        && unwrapped.metaType() != QMetaType::fromType<int>())
+        return std::nullopt;
+    switch (unwrapped.toInt()) {
+    case 1:
+        return ColorScheme::dark;
+    case 2:
+        return ColorScheme::light;
+    default:
+        return std::nullopt;
+    }
+}
+
+void PortalAppearance::settingChanged(
+    const QString& settingNamespace, const QString& key, const QVariant& value)
+{
+    if (settingNamespace != appearanceNamespace || key != colorSchemeKey)
+        return;
+    setPortalScheme(schemeFromPortalValue(value));
+}
+
+void PortalAppearance::setPortalScheme(std::optional<ColorScheme> scheme)
+{
+    const ColorScheme before = colorScheme();
+    m_portal = scheme;
+    if (colorScheme() != before)
+        Q_EMIT colorSchemeChanged(colorScheme());
+}
+
+} // namespace veltrin
+
+#include "PortalAppearance.moc"

@@ -1,0 +1,221 @@
+#include "platform/PortalAppearance.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+
+using namespace veltrin;
+
+Q_DECLARE_METATYPE(std::optional<veltrin::ColorScheme>)
+
+namespace {
+
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
+const QString appearanceNamespace = QStringLiteral("org.freedesktop.appearance");
+const QString colorSchemeKey = QStringLiteral("color-scheme");
+
+QVariant wrapped(const QVariant& value)
+{
+    return QVariant::fromValue(QDBusVariant(value));
+}
+
+QDBusConnection noBus()
+{
+    return QDBusConnection::connectToBus(
+        QStringLiteral("unix:path=/nonexistent/veltrin-test-bus"), QStringLiteral("veltrin-no-bus"));
+}
+
+} // namespace
+
+// The settings portal's first version, on its own thread, as the desktop runs it.
+class FakePortal final : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+
+public:
+    std::atomic<uint> value { 1 };
+
+public Q_SLOTS:
+    QDBusVariant Read(const QString& settingNamespace, const QString& key)
+    {
+        if (settingNamespace != appearanceNamespace || key != colorSchemeKey) {
+            sendErrorReply(
+                QStringLiteral("org.freedesktop.portal.Error.NotFound"), QStringLiteral("no such key"));
+            return {};
+        }
+        // Version 1 wraps the value in a second variant.
+        return QDBusVariant(wrapped(QVariant::fromValue(value.load())));
+    }
+};
+
+class TestAppearance final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void portalValues_data();
+    void portalValues();
+    void followsOnlyTheColorSchemeSetting();
+    void withoutBusThePaletteDecides_data();
+    void withoutBusThePaletteDecides();
+    void readsAndFollowsThePortalOnARealBus();
+    void busWithoutPortalFallsBack();
+    void cleanupTestCase();
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+void TestAppearance::initTestCase()
+{
+    qRegisterMetaType<ColorScheme>();
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+        return;
+    m_daemon.start(QStringLiteral("dbus-daemon"),
+        { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address") });
+    if (!m_daemon.waitForStarted())
+        return;
+    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) { }
+    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+}
+
+void TestAppearance::cleanupTestCase()
+{
+    if (m_daemon.state() != QProcess::NotRunning) {
+        m_daemon.terminate();
+        m_daemon.waitForFinished();
+    }
+}
+
+void TestAppearance::portalValues_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<std::optional<ColorScheme>>("expected");
+    QTest::addRow("prefer dark") << QVariant::fromValue(1u) << std::optional(ColorScheme::dark);
+    QTest::addRow("prefer light") << QVariant::fromValue(2u) << std::optional(ColorScheme::light);
+    QTest::addRow("no preference") << QVariant::fromValue(0u) << std::optional<ColorScheme>();
+    QTest::addRow("unknown value") << QVariant::fromValue(3u) << std::optional<ColorScheme>();
+    QTest::addRow("wrapped once (SettingChanged, ReadOne)")
+        << wrapped(QVariant::fromValue(1u)) << std::optional(ColorScheme::dark);
+    QTest::addRow("wrapped twice (Read)")
+        << wrapped(wrapped(QVariant::fromValue(2u))) << std::optional(ColorScheme::light);
+    QTest::addRow("text, not a number") << wrapped(QStringLiteral("1")) << std::optional<ColorScheme>();
+    QTest::addRow("nothing") << QVariant() << std::optional<ColorScheme>();
+    QVariant deep = QVariant::fromValue(1u);
+    for (int i = 0; i < 10; ++i)
+        deep = wrapped(deep);
+    QTest::addRow("wrapped without end") << deep << std::optional<ColorScheme>();
+}
+
+void TestAppearance::portalValues()
+{
+    QFETCH(QVariant, value);
+    QFETCH(std::optional<ColorScheme>, expected);
+    QCOMPARE(PortalAppearance::schemeFromPortalValue(value), expected);
+}
+
+void TestAppearance::followsOnlyTheColorSchemeSetting()
+{
+    PortalAppearance appearance(noBus(), ColorScheme::light);
+    QSignalSpy changes(&appearance, &Appearance::colorSchemeChanged);
+    appearance.settingChanged(
+        QStringLiteral("org.gnome.desktop.interface"), colorSchemeKey, QVariant::fromValue(QDBusVariant(1u)));
+    appearance.settingChanged(
+        appearanceNamespace, QStringLiteral("accent-color"), QVariant::fromValue(QDBusVariant(1u)));
+    QCOMPARE(changes.size(), 0);
+
+    appearance.settingChanged(appearanceNamespace, colorSchemeKey, QVariant::fromValue(QDBusVariant(1u)));
+    QCOMPARE(appearance.colorScheme(), ColorScheme::dark);
+    appearance.settingChanged(appearanceNamespace, colorSchemeKey, QVariant::fromValue(QDBusVariant(1u)));
+    QCOMPARE(changes.size(), 1);
+    QCOMPARE(changes.at(0).at(0).value<ColorScheme>(), ColorScheme::dark);
+
+    // No preference hands the answer back to the palette.
+    appearance.settingChanged(appearanceNamespace, colorSchemeKey, QVariant::fromValue(QDBusVariant(0u)));
+    QCOMPARE(appearance.colorScheme(), ColorScheme::light);
+    QCOMPARE(changes.size(), 2);
+}
+
+void TestAppearance::withoutBusThePaletteDecides_data()
+{
+    QTest::addColumn<ColorScheme>("fallback");
+    QTest::addRow("light palette") << ColorScheme::light;
+    QTest::addRow("dark palette") << ColorScheme::dark;
+}
+
+void TestAppearance::withoutBusThePaletteDecides()
+{
+    QFETCH(ColorScheme, fallback);
+    const PortalAppearance appearance(noBus(), fallback);
+    QCOMPARE(appearance.colorScheme(), fallback);
+    QVERIFY(!appearance.portalColorScheme());
+}
+
+void TestAppearance::readsAndFollowsThePortalOnARealBus()
+{
+    if (m_address.isEmpty())
+        QSKIP("dbus-daemon is not available to run a private session bus");
+
+    QThread portalThread;
+    FakePortal portal;
+    portal.moveToThread(&portalThread);
+    portalThread.start();
+    QDBusConnection server = QDBusConnection::connectToBus(m_address, QStringLiteral("veltrin-portal"));
+    QVERIFY(server.isConnected());
+    QVERIFY(server.registerObject(portalPath, &portal, QDBusConnection::ExportAllSlots));
+    QVERIFY(server.registerService(portalService));
+
+    {
+        QDBusConnection client = QDBusConnection::connectToBus(m_address, QStringLiteral("veltrin-client"));
+        PortalAppearance appearance(client, ColorScheme::light);
+        QCOMPARE(appearance.portalColorScheme(), std::optional(ColorScheme::dark));
+        QSignalSpy changes(&appearance, &Appearance::colorSchemeChanged);
+
+        const auto announce = [&server](const QString& key, uint value) {
+            QDBusMessage signal
+                = QDBusMessage::createSignal(portalPath, settingsInterface, QStringLiteral("SettingChanged"));
+            signal << appearanceNamespace << key << QVariant::fromValue(QDBusVariant(value));
+            QVERIFY(server.send(signal));
+        };
+        announce(QStringLiteral("accent-color"), 2);
+        announce(colorSchemeKey, 2);
+        QTRY_COMPARE(changes.size(), 1);
+        QCOMPARE(appearance.colorScheme(), ColorScheme::light);
+        announce(colorSchemeKey, 1);
+        QTRY_COMPARE(appearance.colorScheme(), ColorScheme::dark);
+        QCOMPARE(changes.size(), 2);
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("veltrin-client"));
+    server.unregisterObject(portalPath);
+    server.unregisterService(portalService);
+    QDBusConnection::disconnectFromBus(QStringLiteral("veltrin-portal"));
+    portalThread.quit();
+    portalThread.wait();
+}
+
+void TestAppearance::busWithoutPortalFallsBack()
+{
+    if (m_address.isEmpty())
+        QSKIP("dbus-daemon is not available to run a private session bus");
+    QDBusConnection client = QDBusConnection::connectToBus(m_address, QStringLiteral("veltrin-lonely"));
+    QVERIFY(client.isConnected());
+    const PortalAppearance appearance(client, ColorScheme::dark);
+    QCOMPARE(appearance.colorScheme(), ColorScheme::dark);
+    QVERIFY(!appearance.portalColorScheme());
+    QDBusConnection::disconnectFromBus(QStringLiteral("veltrin-lonely"));
+}
+
+QTEST_GUILESS_MAIN(TestAppearance)
+#include "tst_appearance.moc"
