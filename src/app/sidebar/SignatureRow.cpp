@@ -1,109 +1,125 @@
 #include "app/sidebar/SignatureRow.h"
 
-#include "app/look/Style.h"
-#include "app/look/Symbols.h"
-
-#include <QEvent>
 #include <QFile>
-#include <QHBoxLayout>
-#include <QLabel>
+#include <QFontMetrics>
 #include <QLocale>
-#include <QVBoxLayout>
+#include <QTextLayout>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace veltrin {
 
 namespace {
 
-// Rows sit on the list's base colour, where labels draw with the Text role.
-void setTextColor(QWidget* widget, const QColor& color)
+// Wraps text at width and keeps at most maxLines lines, the last one ending in "…" when
+// text remains.
+QStringList wrappedLines(const QString& text, const QFont& font, int width, int maxLines)
 {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color);
-    widget->setPalette(palette);
-}
-
-QLabel* plainLabel(const QString& text, Style::TextStyle style, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(Style::font(style));
-    return label;
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (lines.size() == maxLines - 1) {
+            const QString rest = text.mid(line.textStart());
+            lines << QFontMetrics(font).elidedText(rest.simplified(), Qt::ElideRight, width);
+            break;
+        }
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    return lines;
 }
 
 } // namespace
 
-SignatureRow::SignatureRow(const SignatureFile& signature, QWidget* parent)
-    : QWidget(parent)
-    , m_signature(signature)
+SignatureRow::Content SignatureRow::content(const SignatureFile& signature)
 {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 6, 0, 6);
-    column->setSpacing(5);
+    return { signature.displayName, signature.accountEmails, lastModified(signature), fileSize(signature),
+        signature.errorMessage };
+}
 
-    QLabel* name = plainLabel(m_signature.displayName, Style::TextStyle::body, this);
-    name->setObjectName(QStringLiteral("displayName"));
-    name->setFont(Style::font(Style::TextStyle::body, QFont::Medium));
-    column->addWidget(name);
+SignatureRow::Layout SignatureRow::layout(const Content& content, int width)
+{
+    constexpr int inset = 6;
+    constexpr int spacing = 5;
+    constexpr int accountSpacing = 2;
+    constexpr int fileLineSpacing = 8;
+    constexpr int errorSymbolSpacing = 4;
+    width = std::max(width, 1);
 
-    if (m_signature.accountEmails.isEmpty()) {
-        QLabel* none = plainLabel(tr("No account associated"), Style::TextStyle::caption, this);
-        none->setObjectName(QStringLiteral("noAccount"));
-        QFont italic = none->font();
+    Layout result;
+    int y = inset;
+    const auto addLine
+        = [&](Part part, const QString& text, const QFont& font, Style::Color color, Qt::TextElideMode mode) {
+              const QFontMetrics metrics(font);
+              const QString shown = metrics.elidedText(text, mode, width);
+              result.shortened = result.shortened || shown != text;
+              result.texts.append({ part, shown, font, color, QRect(0, y, width, metrics.height()) });
+              y += metrics.height();
+          };
+
+    addLine(Part::displayName, content.displayName, Style::font(Style::TextStyle::body, QFont::Medium),
+        Style::Color::primary, Qt::ElideRight);
+    y += spacing;
+
+    const QFont caption = Style::font(Style::TextStyle::caption);
+    if (content.accountEmails.isEmpty()) {
+        QFont italic = caption;
         italic.setItalic(true);
-        none->setFont(italic);
-        column->addWidget(none);
-        m_secondaryLabels.append(none);
+        addLine(
+            Part::noAccount, tr("No account associated"), italic, Style::Color::secondary, Qt::ElideRight);
     } else {
-        auto* accounts = new QVBoxLayout;
-        accounts->setSpacing(2);
-        for (const QString& email : m_signature.accountEmails) {
-            QLabel* line = plainLabel(email, Style::TextStyle::caption, this);
-            line->setObjectName(QStringLiteral("account"));
-            accounts->addWidget(line);
-            m_secondaryLabels.append(line);
+        for (qsizetype i = 0; i < content.accountEmails.size(); ++i) {
+            if (i > 0)
+                y += accountSpacing;
+            addLine(
+                Part::account, content.accountEmails.at(i), caption, Style::Color::secondary, Qt::ElideRight);
         }
-        column->addLayout(accounts);
     }
+    y += spacing;
 
-    auto* fileLine = new QHBoxLayout;
-    fileLine->setSpacing(8);
-    QLabel* age = plainLabel(lastModified(m_signature), Style::TextStyle::caption2, this);
-    age->setObjectName(QStringLiteral("lastModified"));
-    QLabel* bullet = plainLabel(tr("•"), Style::TextStyle::caption2, this);
-    QLabel* size = plainLabel(fileSize(m_signature), Style::TextStyle::caption2, this);
-    size->setObjectName(QStringLiteral("fileSize"));
-    for (QLabel* label : {age, bullet, size}) {
-        fileLine->addWidget(label, 0, Qt::AlignVCenter);
-        m_tertiaryLabels.append(label);
+    const QFont caption2 = Style::font(Style::TextStyle::caption2);
+    const QFontMetrics smallMetrics(caption2);
+    int x = 0;
+    for (const auto& [part, text] : { std::pair { Part::lastModified, content.lastModified },
+             std::pair { Part::bullet, tr("•") }, std::pair { Part::fileSize, content.fileSize } }) {
+        const int advance = smallMetrics.horizontalAdvance(text);
+        result.texts.append(
+            { part, text, caption2, Style::Color::tertiary, QRect(x, y, advance, smallMetrics.height()) });
+        x += advance + fileLineSpacing;
     }
-    fileLine->addStretch();
-    column->addLayout(fileLine);
+    y += smallMetrics.height();
 
-    if (m_signature.errorMessage) {
-        auto* errorLine = new QHBoxLayout;
-        errorLine->setSpacing(4);
-        m_errorIcon = new QLabel(this);
-        m_errorText = plainLabel(*m_signature.errorMessage, Style::TextStyle::caption2, this);
-        m_errorText->setObjectName(QStringLiteral("errorMessage"));
-        m_errorText->setWordWrap(true);
-        // At most two lines.
-        m_errorText->setMaximumHeight(2 * m_errorText->fontMetrics().lineSpacing());
-        errorLine->addWidget(m_errorIcon, 0, Qt::AlignTop);
-        errorLine->addWidget(m_errorText, 1);
-        column->addLayout(errorLine);
+    if (content.errorMessage) {
+        y += spacing;
+        const int textX = errorSymbolSize + errorSymbolSpacing;
+        const int textWidth = std::max(width - textX, 1);
+        result.errorSymbol
+            = QRect(0, y + (smallMetrics.height() - errorSymbolSize) / 2, errorSymbolSize, errorSymbolSize);
+        const QStringList lines = wrappedLines(*content.errorMessage, caption2, textWidth, errorLineLimit);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                y += smallMetrics.lineSpacing() - smallMetrics.height();
+            result.texts.append({ Part::errorMessage, lines.at(i), caption2, Style::Color::red,
+                QRect(textX, y, textWidth, smallMetrics.height()) });
+            y += smallMetrics.height();
+        }
     }
-    applyColours();
+    result.height = y + inset;
+    return result;
 }
 
 QString SignatureRow::fileSize(const SignatureFile& signature)
 {
     // The item itself, as the file manager reports it: a link is not followed.
-    struct stat status {};
+    struct stat status { };
     const QByteArray path = QFile::encodeName(signature.filePath.toLocalFile());
     if (path.isEmpty() || ::lstat(path.constData(), &status) != 0)
         return tr("Unknown size");
@@ -121,11 +137,12 @@ QString SignatureRow::formatByteCount(qint64 bytes)
         return QStringLiteral("Zero KB");
     const QLocale locale;
     if (bytes > -1000 && bytes < 1000)
-        return locale.toString(bytes) + (std::abs(bytes) == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
+        return locale.toString(bytes)
+            + (std::abs(bytes) == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes"));
     static const struct {
         const char16_t* name;
         int decimals;
-    } units[] = {{u"KB", 0}, {u"MB", 1}, {u"GB", 2}, {u"TB", 2}, {u"PB", 2}, {u"EB", 2}};
+    } units[] = { { u"KB", 0 }, { u"MB", 1 }, { u"GB", 2 }, { u"TB", 2 }, { u"PB", 2 }, { u"EB", 2 } };
     const double magnitude = std::abs(double(bytes));
     double scale = 1000;
     std::size_t unit = 0;
@@ -160,7 +177,8 @@ QString SignatureRow::formatRelativeTime(const QDateTime& date, const QDateTime&
     const QDateTime earlier = (past ? date : now).toLocalTime();
     const QDateTime later = (past ? now : date).toLocalTime();
 
-    int months = (later.date().year() - earlier.date().year()) * 12 + later.date().month() - earlier.date().month();
+    int months
+        = (later.date().year() - earlier.date().year()) * 12 + later.date().month() - earlier.date().month();
     if (months > 0 && earlier.addMonths(months) > later)
         --months;
     qint64 count = 0;
@@ -196,29 +214,6 @@ QString SignatureRow::formatRelativeTime(const QDateTime& date, const QDateTime&
     const QString amount = QLocale().toString(count) + u' ' + unit;
     // No time at all reads as the future, as the platform's formatter has it.
     return past ? QString(amount + u" ago") : QString(u"in " + amount);
-}
-
-void SignatureRow::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange && !m_applyingColours)
-        applyColours();
-}
-
-void SignatureRow::applyColours()
-{
-    m_applyingColours = true;
-    const bool dark = Style::isDark(palette());
-    for (QLabel* label : std::as_const(m_secondaryLabels))
-        setTextColor(label, Style::color(Style::Color::secondary, dark));
-    for (QLabel* label : std::as_const(m_tertiaryLabels))
-        setTextColor(label, Style::color(Style::Color::tertiary, dark));
-    if (m_errorText) {
-        const QColor red = Style::color(Style::Color::red, dark);
-        setTextColor(m_errorText, red);
-        m_errorIcon->setPixmap(Symbols::pixmap(QStringLiteral("exclamationmark.triangle.fill"), 11, red));
-    }
-    m_applyingColours = false;
 }
 
 } // namespace veltrin

@@ -1,23 +1,58 @@
 #pragma once
 
+#include "app/look/Style.h"
 #include "store/SignatureFile.h"
 
-#include <QWidget>
+#include <QCoreApplication>
+#include <QFont>
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <QStringList>
 
-class QLabel;
+#include <optional>
 
 namespace veltrin {
 
 // One signature in the sidebar: its name, the accounts that use it, its age and size, and
-// its error message when it has one.
-class SignatureRow final : public QWidget {
-    Q_OBJECT
+// its error message when it has one. The texts come afresh from the file and the clock each
+// time; layout() places them, shortened to the width they get, for the row's delegate.
+class SignatureRow final {
+    Q_DECLARE_TR_FUNCTIONS(SignatureRow)
 
 public:
-    explicit SignatureRow(const SignatureFile& signature, QWidget* parent = nullptr);
-    Q_DISABLE_COPY_MOVE(SignatureRow)
+    struct Content {
+        QString displayName;
+        QStringList accountEmails;
+        QString lastModified;
+        QString fileSize;
+        std::optional<QString> errorMessage;
+    };
 
-    const SignatureFile& signature() const { return m_signature; }
+    enum class Part { displayName, account, noAccount, lastModified, bullet, fileSize, errorMessage };
+
+    // A text as drawn: already shortened with "…" where it did not fit.
+    struct Text {
+        Part part;
+        QString text;
+        QFont font;
+        Style::Color color;
+        QRect rect;
+    };
+
+    struct Layout {
+        QList<Text> texts;
+        QRect errorSymbol; // empty without an error
+        int height = 0;
+        bool shortened = false; // a name or an address did not fit
+    };
+
+    static constexpr int errorSymbolSize = 11;
+    static constexpr int errorLineLimit = 2;
+
+    static Content content(const SignatureFile& signature);
+    // The row's texts placed in a box of the given width, from its top-left corner.
+    static Layout layout(const Content& content, int width);
 
     // The file's size for display, or "Unknown size" when the file can't be asked.
     static QString fileSize(const SignatureFile& signature);
@@ -28,19 +63,6 @@ public:
     static QString formatByteCount(qint64 bytes);
     // Abbreviated units: "5 min. ago", "in 2 hr.", "3 days ago".
     static QString formatRelativeTime(const QDateTime& date, const QDateTime& now);
-
-protected:
-    void changeEvent(QEvent* event) override;
-
-private:
-    void applyColours();
-
-    SignatureFile m_signature;
-    QList<QLabel*> m_secondaryLabels;
-    QList<QLabel*> m_tertiaryLabels;
-    QLabel* m_errorIcon = nullptr;
-    QLabel* m_errorText = nullptr;
-    bool m_applyingColours = false;
 };
 
 } // namespace veltrin

@@ -1,15 +1,16 @@
 #include "app/sidebar/SplitEditorView.h"
 
 #include "app/editor/SignatureEditorDetailView.h"
-#include "app/sidebar/SignatureRow.h"
+#include "app/look/Controls.h"
 #include "app/look/Style.h"
 #include "app/look/Symbols.h"
+#include "app/sidebar/SignatureListModel.h"
+#include "app/sidebar/SignatureListView.h"
+#include "app/sidebar/SignatureRowDelegate.h"
 
 #include <QEvent>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolButton>
@@ -23,7 +24,7 @@ constexpr int sidebarMinimumWidth = 280;
 
 // A large symbol over a text, centred, in the secondary colour.
 QWidget* placeholder(const QString& symbol, int symbolSize, const QString& text, Style::TextStyle style,
-                     int spacing, QWidget* parent)
+    int spacing, QWidget* parent)
 {
     auto* box = new QWidget(parent);
     auto* layout = new QVBoxLayout(box);
@@ -62,7 +63,7 @@ SplitEditorView::SplitEditorView(RunningApplications& runningApplications, QWidg
     m_splitter->addWidget(m_detail);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({sidebarMinimumWidth, 700});
+    m_splitter->setSizes({ sidebarMinimumWidth, 700 });
     layout->addWidget(m_splitter);
     showListSelection();
     showDetail();
@@ -78,38 +79,24 @@ void SplitEditorView::changeEvent(QEvent* event)
         applyColours();
 }
 
-// Colours follow the desktop's appearance, also when it changes while the window is open.
+// Colours follow the desktop's appearance, also when it changes while the window is open; the
+// list's rows take theirs when they are painted.
 void SplitEditorView::applyColours()
 {
-    const bool dark = Style::isDark(palette());
-    if (m_coloursDark == dark)
-        return;
-    m_coloursDark = dark;
-    const QColor secondary = Style::color(Style::Color::secondary, dark);
+    const QColor secondary = Style::color(Style::Color::secondary, this);
     const QList<QLabel*> symbols = findChildren<QLabel*>(QStringLiteral("placeholderSymbol"));
     for (QLabel* icon : symbols)
-        icon->setPixmap(Symbols::pixmap(icon->property("symbol").toString(), icon->property("symbolSize").toInt(), secondary));
+        icon->setPixmap(Symbols::pixmap(
+            icon->property("symbol").toString(), icon->property("symbolSize").toInt(), secondary));
     const QList<QLabel*> texts = findChildren<QLabel*>(QStringLiteral("placeholderText"));
     for (QLabel* label : texts) {
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, secondary);
         label->setPalette(palette);
     }
-    const QList<QFrame*> lines = m_splitter->widget(0)->findChildren<QFrame*>(QStringLiteral("divider"));
-    for (QFrame* divider : lines) {
-        QPalette palette = divider->palette();
-        palette.setColor(QPalette::WindowText, dark ? QColor(255, 255, 255, 38) : QColor(0, 0, 0, 26));
-        divider->setPalette(palette);
-    }
-    // A quiet selection, as sidebars have it, so that the row's dimmer lines stay legible.
-    QPalette listPalette = m_list->palette();
-    const QColor selection = dark ? QColor(255, 255, 255, 36) : QColor(0, 0, 0, 28);
-    listPalette.setColor(QPalette::Highlight, selection);
-    listPalette.setColor(QPalette::Inactive, QPalette::Highlight, selection);
-    listPalette.setColor(QPalette::HighlightedText, Style::color(Style::Color::primary, dark));
-    m_list->setPalette(listPalette);
     auto* reload = findChild<QToolButton*>(QStringLiteral("reloadButton"));
-    reload->setIcon(Symbols::icon(QStringLiteral("arrow.clockwise"), Style::color(Style::Color::primary, dark)));
+    reload->setIcon(
+        Symbols::icon(QStringLiteral("arrow.clockwise"), Style::color(Style::Color::primary, this)));
 }
 
 void SplitEditorView::buildSidebar(QWidget* sidebar)
@@ -130,6 +117,8 @@ void SplitEditorView::buildSidebar(QWidget* sidebar)
     reload->setObjectName(QStringLiteral("reloadButton"));
     reload->setAutoRaise(true);
     reload->setToolTip(tr("Reload signatures"));
+    reload->setAccessibleName(tr("Reload"));
+    reload->setAccessibleDescription(reload->toolTip());
     connect(reload, &QToolButton::clicked, this, [this] {
         if (m_onRescan)
             m_onRescan();
@@ -137,25 +126,28 @@ void SplitEditorView::buildSidebar(QWidget* sidebar)
     header->addWidget(reload);
     column->addLayout(header);
 
-    auto* line = new QFrame(sidebar);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setFixedHeight(1);
-    line->setObjectName(QStringLiteral("divider"));
-    column->addWidget(line);
+    column->addWidget(Controls::divider(sidebar));
 
     m_sidebarContent = new QStackedWidget(sidebar);
     m_emptyPlaceholder = placeholder(QStringLiteral("doc.text.magnifyingglass"), 48, tr("No signatures"),
-                                     Style::TextStyle::title3, 16, m_sidebarContent);
+        Style::TextStyle::title3, 16, m_sidebarContent);
     m_emptyPlaceholder->setObjectName(QStringLiteral("noSignatures"));
     m_emptyPlaceholder->setAutoFillBackground(true);
-    m_list = new QListWidget(m_sidebarContent);
+    m_model = new SignatureListModel(this);
+    m_list = new SignatureListView(m_sidebarContent);
     m_list->setObjectName(QStringLiteral("signatureList"));
+    m_list->setAccessibleName(tr("Signatures"));
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(new SignatureRowDelegate(m_list));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Rows are as wide as the list and their error lines wrap to that width.
+    m_list->setResizeMode(QListView::Adjust);
     m_list->setSpacing(1);
-    connect(m_list, &QListWidget::itemSelectionChanged, this, &SplitEditorView::rowSelectionChanged);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &SplitEditorView::rowSelectionChanged);
     m_sidebarContent->addWidget(m_emptyPlaceholder);
     m_sidebarContent->addWidget(m_list);
     column->addWidget(m_sidebarContent, 1);
@@ -165,51 +157,54 @@ void SplitEditorView::buildDetail()
 {
     m_detail = new QStackedWidget(m_splitter);
     m_detail->setObjectName(QStringLiteral("detail"));
-    m_noSelectionPlaceholder = placeholder(QStringLiteral("doc.text"), 64, tr("Select a signature"),
-                                           Style::TextStyle::title2, 20, m_detail);
+    m_noSelectionPlaceholder = placeholder(
+        QStringLiteral("doc.text"), 64, tr("Select a signature"), Style::TextStyle::title2, 20, m_detail);
     m_noSelectionPlaceholder->setObjectName(QStringLiteral("noSelection"));
     m_detail->addWidget(m_noSelectionPlaceholder);
 }
 
 void SplitEditorView::setSignatures(const QList<SignatureFile>& signatures)
 {
-    m_signatures = signatures;
     m_updatingList = true;
-    m_list->clear();
-    for (const SignatureFile& signature : std::as_const(m_signatures)) {
-        auto* item = new QListWidgetItem(m_list);
-        auto* row = new SignatureRow(signature);
-        row->setContentsMargins(8, 0, 8, 0);
-        item->setSizeHint(row->sizeHint());
-        m_list->setItemWidget(item, row);
-    }
+    m_model->setSignatures(signatures);
+    // A row's height changes with its error message.
+    m_list->doItemsLayout();
     m_updatingList = false;
-    m_sidebarContent->setCurrentWidget(m_signatures.isEmpty() ? m_emptyPlaceholder : static_cast<QWidget*>(m_list));
+    m_sidebarContent->setCurrentWidget(
+        signatures.isEmpty() ? m_emptyPlaceholder : static_cast<QWidget*>(m_list));
     showListSelection();
 }
 
 void SplitEditorView::setSelectedSignature(const std::optional<SignatureFile>& signature)
 {
+    changeSelection(signature, SelectionOrigin::owner);
+}
+
+void SplitEditorView::changeSelection(const std::optional<SignatureFile>& signature, SelectionOrigin origin)
+{
     m_selectedSignature = signature;
-    showListSelection();
+    if (origin == SelectionOrigin::owner)
+        showListSelection();
     showDetail();
+    if (origin == SelectionOrigin::user)
+        Q_EMIT selectedSignatureChanged(signature);
 }
 
 // A kept selection from an earlier scan matches no row (ids are new at every scan).
 void SplitEditorView::showListSelection()
 {
     m_updatingList = true;
-    m_list->clearSelection();
-    if (m_selectedSignature) {
-        const qsizetype row = m_signatures.indexOf(*m_selectedSignature);
-        if (row >= 0) {
-            m_list->item(int(row))->setSelected(true);
-            m_list->setCurrentRow(int(row), QItemSelectionModel::NoUpdate);
-        }
+    QItemSelectionModel* selection = m_list->selectionModel();
+    const int row = m_selectedSignature ? m_model->rowOf(*m_selectedSignature) : -1;
+    if (row >= 0) {
+        const QModelIndex index = m_model->index(row);
+        selection->select(index, QItemSelectionModel::ClearAndSelect);
+        selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    } else {
+        selection->clearSelection();
     }
     m_updatingList = false;
 }
-
 void SplitEditorView::showDetail()
 {
     if (!m_selectedSignature) {
@@ -239,13 +234,9 @@ void SplitEditorView::rowSelectionChanged()
 {
     if (m_updatingList)
         return;
-    const QList<QListWidgetItem*> selected = m_list->selectedItems();
-    std::optional<SignatureFile> picked;
-    if (!selected.isEmpty())
-        picked = m_signatures.value(m_list->row(selected.first()));
-    m_selectedSignature = picked;
-    showDetail();
-    Q_EMIT selectedSignatureChanged(picked);
+    const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
+    changeSelection(selected.isEmpty() ? std::nullopt : m_model->signature(selected.first().row()),
+        SelectionOrigin::user);
 }
 
 } // namespace veltrin

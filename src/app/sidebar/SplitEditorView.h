@@ -5,7 +5,7 @@
 #include <QList>
 #include <QWidget>
 
-class QListWidget;
+class QListView;
 class QSplitter;
 class QStackedWidget;
 
@@ -16,10 +16,12 @@ namespace veltrin {
 
 class RunningApplications;
 class SignatureEditorDetailView;
+class SignatureListModel;
 
 // The list state of the window: the sidebar of signatures and the editor of the selected one.
 // The selection belongs to the owner: a picked row is announced by selectedSignatureChanged(),
-// and the owner hands the selection back with setSelectedSignature().
+// and the owner hands the selection back with setSelectedSignature(). Every change of the
+// selection, by mouse, keyboard or owner, goes through changeSelection().
 class SplitEditorView final : public QWidget {
     Q_OBJECT
 
@@ -42,6 +44,12 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    enum class SelectionOrigin { user, owner };
+
+    // The one place where the selection changes: it stores the value, shows its row (or none)
+    // and the detail, and announces the user's picks. A caller that refuses a change calls
+    // showListSelection() to bring the list back to the kept selection.
+    void changeSelection(const std::optional<SignatureFile>& signature, SelectionOrigin origin);
     void applyColours();
     void buildSidebar(QWidget* sidebar);
     void buildDetail();
@@ -50,7 +58,6 @@ private:
     void rowSelectionChanged();
 
     RunningApplications& m_runningApplications;
-    QList<SignatureFile> m_signatures;
     std::optional<SignatureFile> m_selectedSignature;
     std::function<void()> m_onRescan;
     std::function<void()> m_onSaved;
@@ -58,13 +65,13 @@ private:
     QSplitter* m_splitter = nullptr;
     QStackedWidget* m_sidebarContent = nullptr;
     QWidget* m_emptyPlaceholder = nullptr;
-    QListWidget* m_list = nullptr;
+    SignatureListModel* m_model = nullptr;
+    QListView* m_list = nullptr;
     QStackedWidget* m_detail = nullptr;
     QWidget* m_noSelectionPlaceholder = nullptr;
     // Made at the first selection and kept while one is shown; it follows the selection.
     SignatureEditorDetailView* m_editor = nullptr;
     bool m_updatingList = false;
-    std::optional<bool> m_coloursDark;
 };
 
 } // namespace veltrin

@@ -4,7 +4,7 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QLabel>
+#include <QFontMetrics>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +27,7 @@ private Q_SLOTS:
     void fileSize();
     void rowShowsAccountsAndError_data();
     void rowShowsAccountsAndError();
+    void longTextsAreShortened();
 };
 
 void TestSignatureRow::initTestCase()
@@ -115,9 +116,10 @@ void TestSignatureRow::rowShowsAccountsAndError_data()
     QTest::addColumn<QStringList>("emails");
     QTest::addColumn<std::optional<QString>>("error");
     QTest::addRow("no account") << QStringList() << std::optional<QString>();
-    QTest::addRow("accounts in order") << QStringList{u"b@example.org"_qs, u"a@example.org"_qs}
-                                       << std::optional<QString>();
-    QTest::addRow("with error") << QStringList{u"a@example.org"_qs} << std::optional<QString>(u"Unreadable"_qs);
+    QTest::addRow("accounts in order")
+        << QStringList { u"b@example.org"_qs, u"a@example.org"_qs } << std::optional<QString>();
+    QTest::addRow("with error") << QStringList { u"a@example.org"_qs }
+                                << std::optional<QString>(u"Unreadable"_qs);
 }
 
 void TestSignatureRow::rowShowsAccountsAndError()
@@ -129,44 +131,71 @@ void TestSignatureRow::rowShowsAccountsAndError()
     signature.accountEmails = emails;
     signature.errorMessage = error;
     signature.filePath = QUrl::fromLocalFile(u"/nonexistent/A.mailsignature"_qs);
-    SignatureRow row(signature);
-    row.resize(300, row.sizeHint().height());
-    row.show();
+    const SignatureRow::Layout layout = SignatureRow::layout(SignatureRow::content(signature), 264);
 
-    auto* name = row.findChild<QLabel*>(u"displayName"_qs);
-    QCOMPARE(name->text(), signature.displayName);
-    QCOMPARE(name->textFormat(), Qt::PlainText);
+    const auto texts = [&](SignatureRow::Part part) {
+        QList<SignatureRow::Text> found;
+        for (const SignatureRow::Text& text : layout.texts)
+            if (text.part == part)
+                found << text;
+        return found;
+    };
+    QCOMPARE(texts(SignatureRow::Part::displayName).size(), 1);
+    QCOMPARE(texts(SignatureRow::Part::displayName).first().text, signature.displayName);
     QStringList shown;
-    const QList<QLabel*> accounts = row.findChildren<QLabel*>(u"account"_qs);
-    for (QLabel* label : accounts)
-        shown << label->text();
+    for (const SignatureRow::Text& text : texts(SignatureRow::Part::account))
+        shown << text.text;
     QCOMPARE(shown, emails);
-    auto* none = row.findChild<QLabel*>(u"noAccount"_qs);
-    QCOMPARE(none != nullptr, emails.isEmpty());
-    if (none) {
-        QCOMPARE(none->text(), u"No account associated"_qs);
-        QVERIFY(none->font().italic());
+    const QList<SignatureRow::Text> none = texts(SignatureRow::Part::noAccount);
+    QCOMPARE(none.size(), emails.isEmpty() ? 1 : 0);
+    if (!none.isEmpty()) {
+        QCOMPARE(none.first().text, u"No account associated"_qs);
+        QVERIFY(none.first().font.italic());
     }
 
-    // Age, bullet, size, left to right.
-    auto* age = row.findChild<QLabel*>(u"lastModified"_qs);
-    auto* size = row.findChild<QLabel*>(u"fileSize"_qs);
-    QCOMPARE(size->text(), u"Unknown size"_qs);
-    QLabel* bullet = nullptr;
-    for (QLabel* label : row.findChildren<QLabel*>())
-        if (label->text() == u"•")
-            bullet = label;
-    QVERIFY(bullet);
-    QVERIFY(age->x() < bullet->x());
-    QVERIFY(bullet->x() < size->x());
+    // Age, bullet, size, left to right on one line below the accounts.
+    const SignatureRow::Text age = texts(SignatureRow::Part::lastModified).value(0);
+    const SignatureRow::Text bullet = texts(SignatureRow::Part::bullet).value(0);
+    const SignatureRow::Text size = texts(SignatureRow::Part::fileSize).value(0);
+    QCOMPARE(size.text, u"Unknown size"_qs);
+    QCOMPARE(bullet.text, u"•"_qs);
+    QVERIFY(age.rect.right() < bullet.rect.left());
+    QVERIFY(bullet.rect.right() < size.rect.left());
+    QCOMPARE(age.rect.top(), size.rect.top());
+    QVERIFY(age.rect.top() > layout.texts.at(layout.texts.size() - (error ? 5 : 4)).rect.bottom());
 
-    auto* message = row.findChild<QLabel*>(u"errorMessage"_qs);
-    QCOMPARE(message != nullptr, error.has_value());
-    if (message) {
-        QCOMPARE(message->text(), *error);
-        QVERIFY(message->y() > age->y());
-        QVERIFY(message->maximumHeight() <= 2 * message->fontMetrics().lineSpacing());
+    const QList<SignatureRow::Text> message = texts(SignatureRow::Part::errorMessage);
+    QCOMPARE(message.size(), error ? 1 : 0);
+    QCOMPARE(layout.errorSymbol.isEmpty(), !error);
+    if (error) {
+        QCOMPARE(message.first().text, *error);
+        QCOMPARE(message.first().color, Style::Color::red);
+        QVERIFY(message.first().rect.top() > age.rect.bottom());
     }
+    QVERIFY(!layout.shortened);
+    QVERIFY(layout.height > layout.texts.last().rect.bottom());
+}
+
+// Names and addresses end in "…" where they don't fit; the full texts stay with the model.
+void TestSignatureRow::longTextsAreShortened()
+{
+    const QString longName = QString(u"Quarterly newsletter signature "_qs).repeated(6);
+    const QString longAddress = u"someone.with.a.remarkably.long.name@subdomain.of.a.long.example.org"_qs;
+    SignatureRow::Content content { longName, { u"a@example.org"_qs, longAddress }, u"5 min. ago"_qs,
+        u"1 KB"_qs, {} };
+    const SignatureRow::Layout layout = SignatureRow::layout(content, 264);
+    QVERIFY(layout.shortened);
+    for (const SignatureRow::Text& text : layout.texts) {
+        QVERIFY(QFontMetrics(text.font).horizontalAdvance(text.text) <= 264);
+        if (text.part == SignatureRow::Part::displayName) {
+            QVERIFY(text.text.endsWith(u'…'));
+            QVERIFY(longName.startsWith(text.text.chopped(1)));
+        }
+    }
+    QCOMPARE(layout.texts.at(1).text, u"a@example.org"_qs);
+    QVERIFY(layout.texts.at(2).text.endsWith(u'…'));
+    // A wider row shows them whole.
+    QVERIFY(!SignatureRow::layout(content, 4000).shortened);
 }
 
 QTEST_MAIN(TestSignatureRow)

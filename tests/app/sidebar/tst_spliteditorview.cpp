@@ -1,20 +1,26 @@
 #include "app/editor/SignatureEditorDetailView.h"
-#include "app/sidebar/SignatureRow.h"
+#include "app/sidebar/SignatureListModel.h"
+#include "app/sidebar/SignatureRowDelegate.h"
 #include "app/sidebar/SplitEditorView.h"
 
 #include "FakeRunningApplications.h"
 #include "TestSupport.h"
 #include "WebEngineTestMain.h"
 
+#include <QAccessible>
 #include <QDir>
+#include <QHelpEvent>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QToolTip>
 
 using namespace veltrin;
 using veltrin::test::FakeRunningApplications;
@@ -37,6 +43,30 @@ SignatureFile scanned(const QTemporaryDir& folder, const QString& fixture, const
     return signature;
 }
 
+// Signatures on disk with no content, for the sidebar alone.
+QList<SignatureFile> named(const QTemporaryDir& folder, const QStringList& names)
+{
+    QList<SignatureFile> signatures;
+    for (const QString& name : names) {
+        SignatureFile signature;
+        signature.id = QUuid::createUuid();
+        signature.fileName = name + u".mailsignature";
+        signature.displayName = name;
+        signature.filePath = QUrl::fromLocalFile(folder.filePath(signature.fileName));
+        signature.parentFolderURL = QUrl::fromLocalFile(folder.path());
+        signatures << signature;
+    }
+    return signatures;
+}
+
+QStringList numbered(int count)
+{
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << u"Signature %1"_qs.arg(i, 2, 10, QLatin1Char('0'));
+    return names;
+}
+
 // The same files as a rescan finds them: new ids.
 QList<SignatureFile> rescanned(QList<SignatureFile> signatures)
 {
@@ -47,9 +77,9 @@ QList<SignatureFile> rescanned(QList<SignatureFile> signatures)
 
 struct Split {
     FakeRunningApplications running;
-    SplitEditorView view{running};
+    SplitEditorView view { running };
     int rescans = 0;
-    QSignalSpy picked{&view, &SplitEditorView::selectedSignatureChanged};
+    QSignalSpy picked { &view, &SplitEditorView::selectedSignatureChanged };
 
     Split()
     {
@@ -58,8 +88,12 @@ struct Split {
         view.show();
     }
 
-    QListWidget* list() const { return view.findChild<QListWidget*>(u"signatureList"_qs); }
-    QString detailShown() const { return view.findChild<QStackedWidget*>(u"detail"_qs)->currentWidget()->objectName(); }
+    QListView* list() const { return view.findChild<QListView*>(u"signatureList"_qs); }
+    SignatureListModel* model() const { return static_cast<SignatureListModel*>(list()->model()); }
+    QString detailShown() const
+    {
+        return view.findChild<QStackedWidget*>(u"detail"_qs)->currentWidget()->objectName();
+    }
     SignatureEditorDetailView* editor() const { return view.findChild<SignatureEditorDetailView*>(); }
     bool placeholderShown(const char* name) const
     {
@@ -67,12 +101,12 @@ struct Split {
     }
     int selectedRow() const
     {
-        const QList<QListWidgetItem*> items = list()->selectedItems();
-        return items.isEmpty() ? -1 : list()->row(items.first());
+        const QModelIndexList rows = list()->selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.first().row();
     }
     void clickRow(int row) const
     {
-        const QRect rect = list()->visualItemRect(list()->item(row));
+        const QRect rect = list()->visualRect(model()->index(row));
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, rect.center());
     }
 };
@@ -90,6 +124,12 @@ private Q_SLOTS:
     void newEditorAfterNoSelection();
     void saveRunsOnSavedWithoutReload();
     void sidebarNeverNarrowerThanMinimum();
+    void scrollPositionSurvivesRescan_data();
+    void scrollPositionSurvivesRescan();
+    void longNameShortenedWithTooltip();
+    void errorShortenedToTwoLines();
+    void rowsAndButtonsHaveAccessibleText();
+    void downFromNoSelectionPicksFirstRow();
     void screenshot();
 };
 
@@ -99,11 +139,13 @@ void TestSplitEditorView::emptyListAndNoSelection()
     split.view.setSignatures({});
     QVERIFY(split.placeholderShown("noSignatures"));
     QVERIFY(!split.list()->isVisibleTo(&split.view));
-    QCOMPARE(split.view.findChild<QWidget*>(u"noSignatures"_qs)->findChild<QLabel*>(u"placeholderText"_qs)->text(),
-             u"No signatures"_qs);
+    QCOMPARE(
+        split.view.findChild<QWidget*>(u"noSignatures"_qs)->findChild<QLabel*>(u"placeholderText"_qs)->text(),
+        u"No signatures"_qs);
     QCOMPARE(split.detailShown(), u"noSelection"_qs);
-    QCOMPARE(split.view.findChild<QWidget*>(u"noSelection"_qs)->findChild<QLabel*>(u"placeholderText"_qs)->text(),
-             u"Select a signature"_qs);
+    QCOMPARE(
+        split.view.findChild<QWidget*>(u"noSelection"_qs)->findChild<QLabel*>(u"placeholderText"_qs)->text(),
+        u"Select a signature"_qs);
     QVERIFY(!split.editor());
 
     auto* reload = split.view.findChild<QToolButton*>(u"reloadButton"_qs);
@@ -116,12 +158,13 @@ void TestSplitEditorView::emptyListAndNoSelection()
 void TestSplitEditorView::pickingRowsKeepsOneEditor()
 {
     QTemporaryDir folder;
-    const QList<SignatureFile> signatures{scanned(folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs),
-                                          scanned(folder, u"signatures/crlf.mailsignature"_qs, u"Work"_qs)};
+    const QList<SignatureFile> signatures { scanned(folder, u"signatures/single-part.mailsignature"_qs,
+                                                u"Personal"_qs),
+        scanned(folder, u"signatures/crlf.mailsignature"_qs, u"Work"_qs) };
     Split split;
     split.view.setSignatures(signatures);
-    QCOMPARE(split.list()->count(), 2);
-    QCOMPARE(static_cast<SignatureRow*>(split.list()->itemWidget(split.list()->item(1)))->signature(), signatures[1]);
+    QCOMPARE(split.model()->rowCount(), 2);
+    QCOMPARE(split.model()->signature(1), std::optional(signatures[1]));
     QCOMPARE(split.detailShown(), u"noSelection"_qs);
 
     split.clickRow(0);
@@ -133,7 +176,8 @@ void TestSplitEditorView::pickingRowsKeepsOneEditor()
     QCOMPARE(split.detailShown(), editor->objectName());
     QCOMPARE(editor->signature(), signatures[0]);
     QVERIFY(!editor->state().isLoading);
-    QCOMPARE(editor->state().htmlDraft, QString::fromUtf8(veltrin::test::readFixture(u"signatures/single-part.html"_qs)));
+    QCOMPARE(editor->state().htmlDraft,
+        QString::fromUtf8(veltrin::test::readFixture(u"signatures/single-part.html"_qs)));
 
     // The same editor takes the next signature, back in the Preview mode, theme kept.
     editor->chooseTheme(PreviewTheme::dark);
@@ -142,7 +186,8 @@ void TestSplitEditorView::pickingRowsKeepsOneEditor()
     QCOMPARE(split.picked.size(), 2);
     QCOMPARE(split.editor(), editor);
     QCOMPARE(editor->signature(), signatures[1]);
-    QCOMPARE(editor->state().htmlDraft, QString::fromUtf8(veltrin::test::readFixture(u"signatures/crlf.html"_qs)));
+    QCOMPARE(
+        editor->state().htmlDraft, QString::fromUtf8(veltrin::test::readFixture(u"signatures/crlf.html"_qs)));
     QCOMPARE(editor->state().viewMode, ViewMode::view);
     QCOMPARE(editor->state().previewTheme, PreviewTheme::dark);
 
@@ -169,8 +214,9 @@ void TestSplitEditorView::selectionIsMatchedById()
     QFETCH(bool, emptyList);
     QFETCH(int, selectedRow);
     QTemporaryDir folder;
-    const QList<SignatureFile> signatures{scanned(folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs),
-                                          scanned(folder, u"signatures/crlf.mailsignature"_qs, u"Work"_qs)};
+    const QList<SignatureFile> signatures { scanned(folder, u"signatures/single-part.mailsignature"_qs,
+                                                u"Personal"_qs),
+        scanned(folder, u"signatures/crlf.mailsignature"_qs, u"Work"_qs) };
     Split split;
     split.view.setSignatures(signatures);
     split.view.setSelectedSignature(signatures[1]);
@@ -179,7 +225,9 @@ void TestSplitEditorView::selectionIsMatchedById()
     SignatureEditorDetailView* editor = split.editor();
     QVERIFY(editor);
 
-    split.view.setSignatures(emptyList ? QList<SignatureFile>() : rescan ? rescanned(signatures) : signatures);
+    split.view.setSignatures(emptyList ? QList<SignatureFile>()
+            : rescan                   ? rescanned(signatures)
+                                       : signatures);
     QCOMPARE(split.selectedRow(), selectedRow);
     QCOMPARE(split.picked.size(), 0);
     QCOMPARE(split.editor(), editor);
@@ -190,7 +238,8 @@ void TestSplitEditorView::selectionIsMatchedById()
 void TestSplitEditorView::newEditorAfterNoSelection()
 {
     QTemporaryDir folder;
-    const QList<SignatureFile> signatures{scanned(folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs)};
+    const QList<SignatureFile> signatures { scanned(
+        folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs) };
     Split split;
     split.view.setSignatures(signatures);
     split.view.setSelectedSignature(signatures[0]);
@@ -212,7 +261,8 @@ void TestSplitEditorView::newEditorAfterNoSelection()
 void TestSplitEditorView::saveRunsOnSavedWithoutReload()
 {
     QTemporaryDir folder;
-    QList<SignatureFile> signatures{scanned(folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs)};
+    QList<SignatureFile> signatures { scanned(
+        folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs) };
     Split split;
     int saves = 0;
     // The owner's reload: a rescan hands over new values, the selection stays as it was.
@@ -242,23 +292,240 @@ void TestSplitEditorView::sidebarNeverNarrowerThanMinimum()
     auto* splitter = split.view.findChild<QSplitter*>();
     QWidget* sidebar = split.view.findChild<QWidget*>(u"sidebar"_qs);
     QVERIFY(sidebar->width() >= 280);
-    splitter->setSizes({50, 950});
+    splitter->setSizes({ 50, 950 });
     QVERIFY(sidebar->width() >= 280);
     split.view.resize(400, 600);
     QTRY_VERIFY(sidebar->width() >= 280);
 }
 
+void TestSplitEditorView::scrollPositionSurvivesRescan_data()
+{
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<int>("removedFromEnd");
+    QTest::addRow("same files") << QStringList() << 0;
+    QTest::addRow("a file added") << QStringList { u"Zz new"_qs } << 0;
+    QTest::addRow("a file removed") << QStringList() << 1;
+}
+
+// A rescan after a save must not throw the list back to its top.
+void TestSplitEditorView::scrollPositionSurvivesRescan()
+{
+    QFETCH(QStringList, added);
+    QFETCH(int, removedFromEnd);
+    QTemporaryDir folder;
+    const QList<SignatureFile> signatures = named(folder, numbered(40));
+    Split split;
+    split.view.setSignatures(signatures);
+    split.view.setSelectedSignature(signatures[20]);
+    QScrollBar* scroll = split.list()->verticalScrollBar();
+    QTRY_VERIFY(scroll->maximum() > 0);
+    scroll->setValue(scroll->maximum() / 2);
+    const int position = scroll->value();
+    QVERIFY(position > 0);
+    const QString topRow = split.list()->indexAt(QPoint(10, 10)).data().toString();
+
+    QList<SignatureFile> next = rescanned(signatures);
+    next.resize(next.size() - removedFromEnd);
+    next << named(folder, added);
+    split.view.setSignatures(next);
+    QCoreApplication::processEvents();
+    QCOMPARE(scroll->value(), position);
+    QCOMPARE(split.list()->indexAt(QPoint(10, 10)).data().toString(), topRow);
+    QCOMPARE(split.selectedRow(), -1);
+    QCOMPARE(split.picked.size(), 0);
+}
+
+// Long names and addresses end in "…" at the sidebar's narrowest, show whole in the tooltip, and
+// never widen the window.
+void TestSplitEditorView::longNameShortenedWithTooltip()
+{
+    QTemporaryDir folder;
+    QList<SignatureFile> shortNames = named(folder, { u"Work"_qs });
+    Split split;
+    split.view.setSignatures(shortNames);
+    const QSize minimum = split.view.minimumSizeHint();
+
+    const QString longName = QString(u"Quarterly newsletter signature "_qs).repeated(5).trimmed();
+    const QString longAddress = u"someone.with.a.remarkably.long.name@subdomain.of.a.long.example.org"_qs;
+    QList<SignatureFile> longNames = named(folder, { longName });
+    longNames[0].accountEmails = QStringList { longAddress };
+    split.view.setSignatures(longNames);
+    QCOMPARE(split.view.minimumSizeHint(), minimum);
+    split.view.findChild<QSplitter*>()->setSizes({ 0, 2000 });
+    QWidget* sidebar = split.view.findChild<QWidget*>(u"sidebar"_qs);
+    QTRY_COMPARE(sidebar->width(), 280);
+
+    const QModelIndex row = split.model()->index(0);
+    QStyleOptionViewItem option;
+    option.initFrom(split.list());
+    option.rect = split.list()->visualRect(row);
+    QVERIFY(option.rect.right() < split.list()->viewport()->width());
+    const SignatureRow::Layout layout = SignatureRowDelegate::layout(option, row);
+    QVERIFY(layout.shortened);
+    QVERIFY(layout.texts.at(0).text.endsWith(u'…'));
+    QVERIFY(layout.texts.at(1).text.endsWith(u'…'));
+    for (const SignatureRow::Text& text : layout.texts)
+        QVERIFY(text.rect.right() < option.rect.width());
+
+    QHelpEvent help(
+        QEvent::ToolTip, option.rect.center(), split.list()->viewport()->mapToGlobal(option.rect.center()));
+    QCoreApplication::sendEvent(split.list()->viewport(), &help);
+    QTRY_COMPARE(QToolTip::text(), longName + u'\n' + longAddress);
+    QToolTip::hideText();
+
+    // A row that fits shows no tooltip.
+    split.view.setSignatures(shortNames);
+    QTRY_VERIFY(!QToolTip::isVisible());
+    const QRect fits = split.list()->visualRect(split.model()->index(0));
+    QHelpEvent quiet(QEvent::ToolTip, fits.center(), split.list()->viewport()->mapToGlobal(fits.center()));
+    QCoreApplication::sendEvent(split.list()->viewport(), &quiet);
+    QVERIFY(!QToolTip::isVisible());
+}
+
+// Rows of red lines in a painted row: the error text and its symbol.
+namespace {
+int redLineCount(const QImage& image)
+{
+    int lines = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 160 && c.green() < 140 && c.blue() < 140) {
+                ++lines;
+                break;
+            }
+        }
+    }
+    return lines;
+}
+} // namespace
+
+// However long the message, the row shows two lines of it, the second ending in "…".
+void TestSplitEditorView::errorShortenedToTwoLines()
+{
+    QTemporaryDir folder;
+    QList<SignatureFile> signatures = named(folder, { u"Short"_qs, u"Long"_qs });
+    signatures[0].errorMessage = u"Unreadable."_qs;
+    signatures[1].errorMessage
+        = QString(u"The file could not be read completely and was left as it is. "_qs).repeated(8);
+    Split split;
+    split.view.setSignatures(signatures);
+    split.view.findChild<QSplitter*>()->setSizes({ 0, 2000 });
+    QTRY_COMPARE(split.view.findChild<QWidget*>(u"sidebar"_qs)->width(), 280);
+    QCoreApplication::processEvents();
+
+    QList<QImage> painted;
+    QList<int> heights;
+    for (int row = 0; row < 2; ++row) {
+        const QModelIndex index = split.model()->index(row);
+        QStyleOptionViewItem option;
+        option.initFrom(split.list());
+        option.rect = split.list()->visualRect(index);
+        const SignatureRow::Layout layout = SignatureRowDelegate::layout(option, index);
+        QStringList lines;
+        for (const SignatureRow::Text& text : layout.texts)
+            if (text.part == SignatureRow::Part::errorMessage)
+                lines << text.text;
+        QCOMPARE(lines.size(), row == 0 ? 1 : 2);
+        if (row == 1)
+            QVERIFY(lines.last().endsWith(u'…'));
+        // The list gives the row the height of what the delegate lays out.
+        QCOMPARE(split.list()->itemDelegate()->sizeHint(option, index).height(), layout.height);
+        QCOMPARE(option.rect.height(), layout.height);
+        heights << layout.height;
+
+        QImage image(option.rect.size(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        option.rect.moveTopLeft({ 0, 0 });
+        split.list()->itemDelegate()->paint(&painter, option, index);
+        painter.end();
+        painted << image;
+    }
+    // The second line adds one line of caption text to the row and to the red painted.
+    const int lineSpacing = QFontMetrics(Style::font(Style::TextStyle::caption2)).lineSpacing();
+    QCOMPARE(heights[1] - heights[0], lineSpacing);
+    QVERIFY(redLineCount(painted[1]) > redLineCount(painted[0]));
+    QVERIFY(redLineCount(painted[1]) <= 2 * lineSpacing);
+}
+
+void TestSplitEditorView::rowsAndButtonsHaveAccessibleText()
+{
+    QTemporaryDir folder;
+    QList<SignatureFile> signatures = named(folder, { u"Personal"_qs, u"Work"_qs });
+    signatures[1].accountEmails = QStringList { u"zoe@veltrin.example"_qs };
+    signatures[1].errorMessage = u"Unreadable."_qs;
+    Split split;
+    split.view.setSignatures(signatures);
+
+    auto* reload = split.view.findChild<QToolButton*>(u"reloadButton"_qs);
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(reload);
+    QCOMPARE(button->text(QAccessible::Name), u"Reload"_qs);
+    QCOMPARE(button->text(QAccessible::Description), u"Reload signatures"_qs);
+
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(split.list());
+    QCOMPARE(list->text(QAccessible::Name), u"Signatures"_qs);
+    QCOMPARE(list->role(), QAccessible::List);
+    QCOMPARE(list->childCount(), 2);
+    QAccessibleInterface* work = list->child(1);
+    QCOMPARE(work->role(), QAccessible::ListItem);
+    const QString age = split.model()->index(1).data(SignatureListModel::LastModifiedRole).toString();
+    QCOMPARE(work->text(QAccessible::Name), u"Work, zoe@veltrin.example, "_qs + age + u", Unknown size");
+    QCOMPARE(work->text(QAccessible::Description), u"Unreadable."_qs);
+    QVERIFY(list->child(0)->text(QAccessible::Name).startsWith(u"Personal, No account associated, "));
+}
+
+// Tab into the list marks where the keyboard is without selecting; Down then picks the first row.
+void TestSplitEditorView::downFromNoSelectionPicksFirstRow()
+{
+    QTemporaryDir folder;
+    const QList<SignatureFile> signatures = named(folder, { u"Personal"_qs, u"Work"_qs, u"Zoe"_qs });
+    Split split;
+    split.view.setSignatures(signatures);
+    split.view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&split.view));
+    QListView* list = split.list();
+    list->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(list->hasFocus());
+    QCOMPARE(split.selectedRow(), -1);
+
+    // The first row is not painted as selected: its right end shows the list's base colour.
+    const QRect first = list->visualRect(split.model()->index(0));
+    const QPoint probe(first.right() - 12, first.center().y());
+    const QColor base = list->palette().color(QPalette::Base);
+    QCOMPARE(list->viewport()->grab().toImage().pixelColor(probe), base);
+
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(split.selectedRow(), 0);
+    QCOMPARE(split.picked.size(), 1);
+    QCOMPARE(split.view.selectedSignature(), std::optional(signatures[0]));
+    QVERIFY(list->viewport()->grab().toImage().pixelColor(probe) != base);
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(split.selectedRow(), 1);
+    QCOMPARE(split.view.selectedSignature(), std::optional(signatures[1]));
+
+    // After a rescan the kept value matches no row; Down starts again at the first.
+    split.view.setSignatures(rescanned(signatures));
+    QCOMPARE(split.selectedRow(), -1);
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(split.selectedRow(), 0);
+    QCOMPARE(split.picked.size(), 3);
+}
+
 void TestSplitEditorView::screenshot()
 {
     QTemporaryDir folder;
-    QList<SignatureFile> signatures{scanned(folder, u"editor/with-images.mailsignature"_qs, u"Work"_qs),
-                                    scanned(folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs),
-                                    scanned(folder, u"signatures/crlf.mailsignature"_qs, u"Old"_qs)};
-    signatures[0].accountEmails = QStringList{u"zoe@veltrin.example"_qs, u"zoe.a@veltrin.example"_qs};
-    signatures[2].errorMessage = u"The file could not be read completely."_qs;
+    QList<SignatureFile> signatures { scanned(folder, u"editor/with-images.mailsignature"_qs, u"Work"_qs),
+        scanned(folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs),
+        scanned(folder, u"signatures/crlf.mailsignature"_qs, u"Old"_qs) };
+    signatures[0].accountEmails = QStringList { u"zoe@veltrin.example"_qs,
+        u"zoe.laurent-mueller.assistant@atelier.veltrin.example"_qs };
+    signatures[1].displayName = u"Personal, with a name far too long for the sidebar"_qs;
+    signatures[2].errorMessage
+        = u"The file could not be read completely: it ends inside a MIME part whose boundary never closes."_qs;
     const QPalette light = QApplication::palette();
     const QPalette dark = veltrin::test::darkPalette();
-    for (const bool isDark : {false, true}) {
+    for (const bool isDark : { false, true }) {
         QApplication::setPalette(isDark ? dark : light);
         QCoreApplication::processEvents();
         Split split;
@@ -268,7 +535,12 @@ void TestSplitEditorView::screenshot()
         QSignalSpy finished(preview, &QWebEngineView::loadFinished);
         QVERIFY(finished.wait(20000));
         QTest::qWait(300);
-        QVERIFY(split.view.grab().save(veltrin::test::screenshotDir().filePath(isDark ? u"veltrin-split-dark.png"_qs : u"veltrin-split-light.png"_qs)));
+        const QString sidebarShot = isDark ? u"veltrin-sidebar-dark.png"_qs : u"veltrin-sidebar-light.png"_qs;
+        QVERIFY(split.view.findChild<QWidget*>(u"sidebar"_qs)
+                    ->grab()
+                    .save(veltrin::test::screenshotDir().filePath(sidebarShot)));
+        QVERIFY(split.view.grab().save(veltrin::test::screenshotDir().filePath(
+            isDark ? u"veltrin-split-dark.png"_qs : u"veltrin-split-light.png"_qs)));
     }
     QApplication::setPalette(light);
 }

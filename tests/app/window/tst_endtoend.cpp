@@ -2,10 +2,10 @@
 #include "FakeRunningApplications.h"
 #include "FileLocks.h"
 #include "WebEngineTestMain.h"
-#include "app/window/ContentView.h"
 #include "app/editor/SaveToastView.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "app/sidebar/SplitEditorView.h"
+#include "app/window/ContentView.h"
 #include "app/window/Updater.h"
 #include "app/window/VeltrinApp.h"
 #include "platform/BookmarkFolderAccess.h"
@@ -18,7 +18,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QListWidget>
+#include <QListView>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -102,16 +102,16 @@ void TestEndToEnd::firstLaunchToTheList()
     const auto cleanup = qScopeGuard([&] { test::unlockTree(signatures); });
 
     // A row: the editor loads the quoted-printable signature, decoded.
-    auto* list = split->findChild<QListWidget*>(QStringLiteral("signatureList"));
+    auto* list = split->findChild<QListView*>(QStringLiteral("signatureList"));
     QVERIFY(list);
-    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->model()->rowCount(), 3);
     int row = -1;
     for (int i = 0; i < 3; ++i)
         if (content->service().signatures().at(i).displayName == u"Atelier (fran\u00e7ais)")
             row = i;
     QVERIFY(row >= 0);
     const SignatureFile picked = content->service().signatures().at(row);
-    list->setCurrentRow(row);
+    list->setCurrentIndex(list->model()->index(row, 0));
     QVERIFY(content->selectedSignature());
     QCOMPARE(content->selectedSignature()->id, picked.id);
     auto* editor = split->findChild<SignatureEditorDetailView*>();
@@ -160,7 +160,8 @@ void TestEndToEnd::firstLaunchToTheList()
     QCOMPARE(
         file.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
         QFile::Permissions());
-    QCOMPARE(InodeFileAttributes().isImmutable(file.fileName()).value_or(false), test::canLockFilesIn(home.path()));
+    QCOMPARE(InodeFileAttributes().isImmutable(file.fileName()).value_or(false),
+        test::canLockFilesIn(home.path()));
 
     // The rescan after the save kept the state: a fresh list, the same file still selected.
     QTRY_VERIFY(!content->service().signatures().isEmpty());

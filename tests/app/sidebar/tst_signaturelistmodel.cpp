@@ -1,0 +1,144 @@
+#include "app/sidebar/SignatureListModel.h"
+
+#include "TestSupport.h"
+
+#include <QAbstractItemModelTester>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace veltrin;
+
+namespace {
+
+SignatureFile file(const QString& name, const QStringList& emails = {})
+{
+    SignatureFile signature;
+    signature.id = QUuid::createUuid();
+    signature.fileName = name + u".mailsignature";
+    signature.displayName = name;
+    signature.filePath = QUrl::fromLocalFile(u"/nonexistent/"_qs + signature.fileName);
+    signature.accountEmails = emails;
+    return signature;
+}
+
+// The files by display name, as a scan lists them: the same names keep their paths, with new ids.
+QList<SignatureFile> scan(const QStringList& names)
+{
+    QList<SignatureFile> signatures;
+    for (const QString& name : names)
+        signatures << file(name);
+    return signatures;
+}
+
+QStringList shownNames(const SignatureListModel& model)
+{
+    QStringList names;
+    for (int row = 0; row < model.rowCount(); ++row)
+        names << model.index(row).data().toString();
+    return names;
+}
+
+} // namespace
+
+class TestSignatureListModel final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void rescansUpdateInPlace_data();
+    void rescansUpdateInPlace();
+    void rowsReadAsShown();
+};
+
+void TestSignatureListModel::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestSignatureListModel::rescansUpdateInPlace_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<int>("kept"); // persistent indexes that still point at their file
+    QTest::addRow("same files") << QStringList { u"A"_qs, u"B"_qs, u"C"_qs }
+                                << QStringList { u"A"_qs, u"B"_qs, u"C"_qs } << 3;
+    QTest::addRow("one added") << QStringList { u"A"_qs, u"C"_qs }
+                               << QStringList { u"A"_qs, u"B"_qs, u"C"_qs } << 2;
+    QTest::addRow("one removed") << QStringList { u"A"_qs, u"B"_qs, u"C"_qs }
+                                 << QStringList { u"A"_qs, u"C"_qs } << 2;
+    QTest::addRow("reordered") << QStringList { u"A"_qs, u"B"_qs, u"C"_qs }
+                               << QStringList { u"C"_qs, u"A"_qs, u"B"_qs } << 3;
+    QTest::addRow("all new") << QStringList { u"A"_qs, u"B"_qs } << QStringList { u"X"_qs, u"Y"_qs, u"Z"_qs }
+                             << 0;
+    QTest::addRow("emptied") << QStringList { u"A"_qs, u"B"_qs } << QStringList() << 0;
+    QTest::addRow("from nothing") << QStringList() << QStringList { u"A"_qs } << 0;
+    QTest::addRow("mixed") << QStringList { u"A"_qs, u"B"_qs, u"C"_qs, u"D"_qs }
+                           << QStringList { u"D"_qs, u"B"_qs, u"E"_qs, u"A"_qs } << 3;
+}
+
+// A rescan gives the same files new ids; rows that stay keep their indexes and are never reset.
+void TestSignatureListModel::rescansUpdateInPlace()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QFETCH(int, kept);
+    SignatureListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setSignatures(scan(before));
+    QCOMPARE(shownNames(model), before);
+
+    QList<QPersistentModelIndex> persistent;
+    for (int row = 0; row < model.rowCount(); ++row)
+        persistent << QPersistentModelIndex(model.index(row));
+    QSignalSpy resets(&model, &QAbstractItemModel::modelAboutToBeReset);
+    QSignalSpy layouts(&model, &QAbstractItemModel::layoutAboutToBeChanged);
+
+    const QList<SignatureFile> rescanned = scan(after);
+    model.setSignatures(rescanned);
+    QCOMPARE(resets.size(), 0);
+    QCOMPARE(layouts.size(), 0);
+    QCOMPARE(shownNames(model), after);
+    QCOMPARE(model.signatures(), rescanned);
+    for (int row = 0; row < rescanned.size(); ++row) {
+        QCOMPARE(model.rowOf(rescanned.at(row)), row);
+        QCOMPARE(model.signature(row)->id, rescanned.at(row).id);
+    }
+    int stillPointing = 0;
+    for (qsizetype i = 0; i < persistent.size(); ++i)
+        if (persistent.at(i).isValid() && persistent.at(i).data().toString() == before.at(i))
+            ++stillPointing;
+    QCOMPARE(stillPointing, kept);
+}
+
+void TestSignatureListModel::rowsReadAsShown()
+{
+    QTemporaryDir folder;
+    SignatureFile withAccounts = file(u"Work"_qs, { u"zoe@example.org"_qs, u"z@example.org"_qs });
+    withAccounts.filePath = QUrl::fromLocalFile(folder.filePath(u"Work.mailsignature"_qs));
+    QVERIFY(veltrin::test::writeFile(withAccounts.filePath.toLocalFile(), QByteArray(1'500, 'x')));
+    SignatureFile broken = file(u"Old"_qs);
+    broken.errorMessage = u"The file could not be read completely."_qs;
+    SignatureListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setSignatures({ withAccounts, broken });
+
+    const QModelIndex first = model.index(0);
+    QCOMPARE(first.data(Qt::AccessibleTextRole).toString(),
+        u"Work, zoe@example.org, z@example.org, "_qs
+            + first.data(SignatureListModel::LastModifiedRole).toString() + u", 2 KB");
+    QVERIFY(first.data(SignatureListModel::LastModifiedRole).toString().contains(u"sec."));
+    QVERIFY(!first.data(Qt::AccessibleDescriptionRole).isValid());
+    QCOMPARE(first.data(Qt::ToolTipRole).toString(), u"Work\nzoe@example.org\nz@example.org"_qs);
+
+    const QModelIndex second = model.index(1);
+    QVERIFY(second.data(Qt::AccessibleTextRole).toString().startsWith(u"Old, No account associated, "));
+    QVERIFY(second.data(Qt::AccessibleTextRole).toString().endsWith(u", Unknown size"));
+    QCOMPARE(second.data(Qt::AccessibleDescriptionRole).toString(), *broken.errorMessage);
+    QCOMPARE(second.data(SignatureListModel::ErrorMessageRole).toString(), *broken.errorMessage);
+}
+
+QTEST_MAIN(TestSignatureListModel)
+
+#include "tst_signaturelistmodel.moc"
