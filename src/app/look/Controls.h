@@ -30,6 +30,9 @@ public:
     // A borderless button showing only its label.
     static QPushButton* plainButton(QWidget* parent = nullptr);
     static QFrame* divider(QWidget* parent = nullptr);
+    // A control that shows only a symbol is read out by the symbol's meaning; its tooltip
+    // stays the description.
+    static void nameBySymbol(QWidget* control, const QString& symbolName);
 };
 
 // The regular material behind a group of controls: a translucent fill clipped to rounded corners.

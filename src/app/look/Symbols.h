@@ -15,6 +15,9 @@ public:
     static QPixmap pixmap(const QString& symbolName, int pixelSize, const QColor& tint);
     // The theme icon name behind a symbol; empty for unknown symbols.
     static QString themeName(const QString& symbolName);
+    // What a control showing only this symbol means, read out as its accessible name; empty
+    // for symbols that never stand alone on a control.
+    static QString accessibleName(const QString& symbolName);
 };
 
 } // namespace veltrin
