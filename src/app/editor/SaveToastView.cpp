@@ -3,6 +3,8 @@
 #include "app/look/Style.h"
 #include "app/look/Symbols.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QPainter>
@@ -20,6 +22,14 @@ constexpr int horizontalInset = 16;
 constexpr int verticalInset = 10;
 constexpr int cornerRadius = 8;
 
+// Read as an alert, which screen readers speak as soon as it shows.
+QAccessibleInterface* toastAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(SaveToastView::staticMetaObject.className()) && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::AlertMessage);
+    return nullptr;
+}
+
 } // namespace
 
 SaveToastView::SaveToastView(QWidget* parent)
@@ -29,6 +39,9 @@ SaveToastView::SaveToastView(QWidget* parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setFont(Style::font(Style::TextStyle::body));
+    static const bool accessibleAsAlert = (QAccessible::installFactory(toastAccessible), true);
+    Q_UNUSED(accessibleAsAlert);
+    setAccessibleName(text());
     // A spring of 0.3 s response with a little overshoot.
     m_animation->setDuration(350);
     m_animation->setEasingCurve(QEasingCurve(QEasingCurve::OutBack));
@@ -63,6 +76,8 @@ void SaveToastView::present()
     resize(sizeHint());
     show();
     raise();
+    QAccessibleEvent announcement(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&announcement);
     animateTo(1);
 }
 

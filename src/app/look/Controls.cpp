@@ -384,6 +384,11 @@ QFrame* Controls::divider(QWidget* parent)
     return new Divider(parent);
 }
 
+void Controls::nameBySymbol(QWidget* control, const QString& symbolName)
+{
+    control->setAccessibleName(Symbols::accessibleName(symbolName));
+}
+
 MaterialBox::MaterialBox(int cornerRadius, QWidget* parent)
     : QFrame(parent)
     , m_cornerRadius(cornerRadius)

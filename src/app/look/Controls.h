@@ -48,6 +48,9 @@ public:
         const QString& symbolName, int pixelSize, QWidget* parent = nullptr);
     // A one-pixel line in the separator colour.
     static QFrame* divider(QWidget* parent = nullptr);
+    // A control that shows only a symbol is read out by the symbol's meaning; its tooltip
+    // stays the description.
+    static void nameBySymbol(QWidget* control, const QString& symbolName);
 
     // Width of the keyboard focus ring drawn outside a button's body.
     static constexpr int focusRingWidth = 3;

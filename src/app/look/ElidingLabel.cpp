@@ -20,6 +20,8 @@ void ElidingLabel::setFullText(const QString& text)
         return;
     m_fullText = text;
     setToolTip(text);
+    // Read out whole, not as the shortened text on screen.
+    setAccessibleName(text);
     updateShownText();
     updateGeometry();
 }

@@ -1,5 +1,6 @@
 #include "app/look/Symbols.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
@@ -254,6 +255,19 @@ QIcon Symbols::icon(const QString& symbolName, const QColor& tint)
     for (int size : { 16, 24, 32, 48, 64 })
         icon.addPixmap(pixmap(symbolName, size, tint));
     return icon;
+}
+
+QString Symbols::accessibleName(const QString& symbolName)
+{
+    static const QHash<QString, const char*> meanings {
+        { QStringLiteral("xmark.circle.fill"), QT_TRANSLATE_NOOP("Symbols", "Close") },
+        { QStringLiteral("arrow.clockwise"), QT_TRANSLATE_NOOP("Symbols", "Reload") },
+        { QStringLiteral("circle.lefthalf.filled"), QT_TRANSLATE_NOOP("Symbols", "System") },
+        { QStringLiteral("sun.max.fill"), QT_TRANSLATE_NOOP("Symbols", "Light") },
+        { QStringLiteral("moon.fill"), QT_TRANSLATE_NOOP("Symbols", "Dark") },
+    };
+    const char* meaning = meanings.value(symbolName);
+    return meaning ? QCoreApplication::translate("Symbols", meaning) : QString();
 }
 
 } // namespace veltrin

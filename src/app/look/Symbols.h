@@ -18,6 +18,9 @@ public:
     static void chooseIconTheme();
     // The theme icon name behind a symbol; empty for unknown and drawn symbols.
     static QString themeName(const QString& symbolName);
+    // What a control showing only this symbol means, read out as its accessible name; empty
+    // for symbols that never stand alone on a control.
+    static QString accessibleName(const QString& symbolName);
 };
 
 } // namespace veltrin

@@ -87,6 +87,7 @@ GrantAccessStep::GrantAccessStep(std::function<void()> onGrantAccess, QWidget* p
             m_onGrantAccess();
     });
     buttons->addWidget(m_grantAccessButton, 0, Qt::AlignHCenter);
+    setFocusProxy(m_grantAccessButton);
 
     m_helpButton = Controls::plainButton(this);
     m_helpButton->setText(tr("Why do I need to grant access?"));

@@ -31,6 +31,7 @@ HelpSheet::HelpSheet(QWidget* parent)
     m_closeButton = Controls::plainSymbolButton(QStringLiteral("xmark.circle.fill"), symbolSize, this);
     Controls::setTextColor(m_closeButton, Style::Color::secondary);
     m_closeButton->setToolTip(tr("Close"));
+    Controls::nameBySymbol(m_closeButton, QStringLiteral("xmark.circle.fill"));
     connect(m_closeButton, &QPushButton::clicked, this, &HelpSheet::dismiss);
     header->addWidget(m_closeButton);
     layout->addLayout(header);
@@ -66,6 +67,7 @@ HelpSheet::HelpSheet(QWidget* parent)
                            "sent to any server. We only use anonymous user analytics to improve the app.") },
     };
     m_scrollArea = new QScrollArea(this);
+    m_scrollArea->setAccessibleName(tr("How Veltrin Works"));
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -91,6 +93,8 @@ HelpSheet::HelpSheet(QWidget* parent)
     footer->addStretch(1);
     m_gotItButton = Controls::prominentButton(tr("Got it"), Controls::ControlSize::regular, 0, this);
     m_gotItButton->setDefault(true);
+    // The sheet opens on its default button, so Return and Space both close it.
+    m_gotItButton->setFocus();
     connect(m_gotItButton, &QPushButton::clicked, this, &HelpSheet::dismiss);
     footer->addWidget(m_gotItButton);
     layout->addLayout(footer);

@@ -82,6 +82,10 @@ void OnboardingView::showStep(bool animated)
     entering->setGeometry(rect());
     entering->show();
     updateGeometry();
+    // Focus follows the step: its button takes it, also from the step sliding out.
+    setFocusProxy(entering);
+    if (leaving)
+        entering->setFocus();
 
     if (!leaving)
         return;

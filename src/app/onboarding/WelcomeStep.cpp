@@ -67,6 +67,7 @@ WelcomeStep::WelcomeStep(std::function<void()> onContinue, QWidget* parent)
             m_onContinue();
     });
     layout->addWidget(m_continueButton, 0, Qt::AlignHCenter);
+    setFocusProxy(m_continueButton);
 }
 
 WelcomeStep::~WelcomeStep() = default;

@@ -6,6 +6,7 @@
 #include "app/sidebar/SplitEditorView.h"
 #include "store/SignatureService.h"
 
+#include <QAbstractItemView>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -21,6 +22,15 @@ QList<QUuid> idsOf(const QList<SignatureFile>& signatures)
     for (const SignatureFile& signature : signatures)
         ids.append(signature.id);
     return ids;
+}
+
+// The list takes focus in the list state; the sidebar decides which row that shows.
+template <typename Split> void focusSignatureList(Split& split)
+{
+    if constexpr (requires { split.focusList(); })
+        split.focusList();
+    else if (auto* list = split.template findChild<QAbstractItemView*>(QStringLiteral("signatureList")))
+        list->setFocus();
 }
 
 } // namespace
@@ -158,6 +168,12 @@ void ContentView::showChild()
     }
     m_layout->addWidget(m_child);
     m_child->show();
+    // After every change of state focus lands in the new view, so the keyboard can go on
+    // and a screen reader announces where it is.
+    if (m_splitEditorView)
+        focusSignatureList(*m_splitEditorView);
+    else
+        m_child->setFocus();
 }
 
 } // namespace veltrin

@@ -67,6 +67,7 @@ EmptyStateView::EmptyStateView(std::function<void()> onRescan, QWidget* parent)
             m_onRescan();
     });
     layout->addWidget(m_rescanButton, 0, Qt::AlignHCenter);
+    setFocusProxy(m_rescanButton);
     layout->addStretch(1);
 }
 

@@ -73,6 +73,8 @@ LoadingView::LoadingView(QWidget* parent)
         tr("Scanning for signatures..."), Style::font(Style::TextStyle::body), Style::Color::secondary, this);
     text->setAlignment(Qt::AlignCenter);
     layout->addWidget(text, 0, Qt::AlignHCenter);
+    // Nothing here can be used; focus rests on the text so that it is read out.
+    setFocusProxy(text);
     layout->addStretch(1);
 }
 
