@@ -1,6 +1,7 @@
 // The editor's main-thread cost per keystroke in the code editor and per change of the
 // selected signature, on a signature of about 200 KB (markup plus an inline image).
 
+#include "app/editor/PreviewModule.h"
 #include "preview/HTMLPreviewView.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "platform/ProcRunningApplications.h"
@@ -187,8 +188,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    HTMLPreviewView::registerUrlScheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PreviewModule::setSearchPaths({QStringLiteral(VELTRIN_PREVIEW_MODULE_BUILD_DIR)});
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

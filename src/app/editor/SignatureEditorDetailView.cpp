@@ -1,7 +1,7 @@
 #include "app/editor/SignatureEditorDetailView.h"
 
 #include "app/look/ElidingLabel.h"
-#include "preview/HTMLPreviewView.h"
+#include "app/editor/PreviewView.h"
 #include "app/editor/SaveToastView.h"
 #include "app/look/Style.h"
 #include "app/look/Symbols.h"
@@ -395,8 +395,8 @@ void SignatureEditorDetailView::buildContent()
     m_previewBackground->setObjectName(QStringLiteral("previewBackground"));
     auto* previewBackgroundLayout = new QHBoxLayout(m_previewBackground);
     previewBackgroundLayout->setContentsMargins(0, 0, 0, 0);
-    m_preview = new HTMLPreviewView(m_previewBackground);
-    previewBackgroundLayout->addWidget(m_preview);
+    m_preview = createPreviewView(m_previewBackground);
+    previewBackgroundLayout->addWidget(m_preview->widget());
     previewLayout->addWidget(m_previewBackground);
 
     m_codePage = new QWidget(m_content);

@@ -24,7 +24,7 @@ class QToolButton;
 namespace veltrin {
 
 class ElidingLabel;
-class HTMLPreviewView;
+class PreviewView;
 class RunningApplications;
 class SaveToastView;
 
@@ -143,7 +143,7 @@ private:
     QLabel* m_loadingText = nullptr;
     QWidget* m_previewPage = nullptr;
     QWidget* m_previewBackground = nullptr;
-    HTMLPreviewView* m_preview = nullptr;
+    PreviewView* m_preview = nullptr;
     QWidget* m_codePage = nullptr;
     QPlainTextEdit* m_codeEditor = nullptr;
     QWidget* m_mailWarning = nullptr;

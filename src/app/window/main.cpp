@@ -1,4 +1,4 @@
-#include "preview/HTMLPreviewView.h"
+#include "app/editor/PreviewModule.h"
 #include "app/window/VeltrinApp.h"
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/DialogFolderPanel.h"
@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMainWindow>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -47,8 +48,7 @@ void quitOnTerminationSignals(QCoreApplication& app)
 
 int main(int argc, char* argv[])
 {
-    // Before anything of the web engine exists, or the scheme is ignored.
-    veltrin::HTMLPreviewView::registerUrlScheme();
+    // The web engine, loaded later, needs this before the QApplication exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QApplication app(argc, argv);
@@ -69,5 +69,6 @@ int main(int argc, char* argv[])
         .homeFolder = QDir::homePath(),
     });
     veltrin.showWindow();
+    veltrin::PreviewModule::loadAfterFirstShow(veltrin.window());
     return QApplication::exec();
 }

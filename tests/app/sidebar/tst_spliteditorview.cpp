@@ -1,10 +1,11 @@
+#include "app/editor/PreviewHost.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "app/sidebar/SignatureRow.h"
 #include "app/sidebar/SplitEditorView.h"
 
 #include "FakeRunningApplications.h"
 #include "TestSupport.h"
-#include "WebEngineTestMain.h"
+#include "PreviewModuleTestMain.h"
 
 #include <QDir>
 #include <QLabel>
@@ -264,8 +265,8 @@ void TestSplitEditorView::screenshot()
         Split split;
         split.view.setSignatures(signatures);
         split.clickRow(0);
-        auto* preview = split.view.findChild<HTMLPreviewView*>();
-        QSignalSpy finished(preview, &QWebEngineView::loadFinished);
+        auto* preview = split.view.findChild<PreviewHost*>();
+        QSignalSpy finished(preview, &PreviewHost::loadFinished);
         QVERIFY(finished.wait(20000));
         QTest::qWait(300);
         QVERIFY(split.view.grab().save(veltrin::test::screenshotDir().filePath(isDark ? u"veltrin-split-dark.png"_qs : u"veltrin-split-light.png"_qs)));
@@ -273,6 +274,6 @@ void TestSplitEditorView::screenshot()
     QApplication::setPalette(light);
 }
 
-VELTRIN_WEBENGINE_TEST_MAIN(TestSplitEditorView)
+VELTRIN_PREVIEW_MODULE_TEST_MAIN(TestSplitEditorView)
 
 #include "tst_spliteditorview.moc"
