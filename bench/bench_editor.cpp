@@ -2,9 +2,10 @@
 // selected signature, on a signature of about 200 KB (markup plus an inline image).
 
 #include "app/editor/DraftSplicer.h"
+#include "app/editor/PreviewModule.h"
+#include "preview/HTMLPreviewView.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "platform/ProcRunningApplications.h"
-#include "preview/HTMLPreviewView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -206,8 +207,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    HTMLPreviewView::registerUrlScheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PreviewModule::setSearchPaths({QStringLiteral(VELTRIN_PREVIEW_MODULE_BUILD_DIR)});
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

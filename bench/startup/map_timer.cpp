@@ -1,14 +1,20 @@
 // Start-up probe: forks the command, waits for a top-level window with the given title to be
-// mapped (milliseconds from fork), optionally runs an action, waits, then prints the resident
-// memory of the process and of its helper processes and ends them.
+// mapped (milliseconds from fork), optionally clicks points of the window and times each click
+// to the first paint it causes, then prints the resident memory of the process and of its
+// helper processes and ends them.
 //
-// usage: map_timer TITLE SETTLE_MS SCREENSHOT.png|- ACTION|- -- command args...
-// ACTION is a shell command run 1.5 s after the map, with WID set to the window id.
+// usage: map_timer TITLE SETTLE_MS SCREENSHOT.png|- CLICKS|- -- command args...
+// CLICKS is "x,y;x,y;..." in window coordinates, or a region to watch and clicks on it:
+// "rx,ry,rw,rh@x,y;x,y" waits 1.5 s after the map, prints the memory ("before_rss_kb"), then
+// clicks each point and prints how long the watched region took to show something new
+// ("click_paint_ms"): a region that differs from its look before the click and is not one flat
+// colour, so a loading page or an empty background does not count.
 #include <QImage>
 #include <QString>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 #include <dirent.h>
 #include <signal.h>
@@ -29,7 +35,7 @@ namespace {
 
 double nowMs()
 {
-    timespec t{};
+    timespec t {};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
@@ -67,7 +73,7 @@ std::vector<int> processTree(int root)
     }
     if (proc)
         closedir(proc);
-    std::vector<int> tree{root};
+    std::vector<int> tree { root };
     for (size_t i = 0; i < tree.size(); ++i)
         for (int child : children[tree[i]])
             tree.push_back(child);
@@ -93,7 +99,23 @@ std::pair<double, double> cpuMs(int pid)
     }
     if (dir)
         closedir(dir);
-    return {all, main};
+    return { all, main };
+}
+
+void printMemory(const char* prefix, int pid)
+{
+    const std::string status = "/proc/" + std::to_string(pid) + "/status";
+    long treeRss = 0;
+    long treePss = 0;
+    const std::vector<int> tree = processTree(pid);
+    for (int member : tree) {
+        const std::string rollup = "/proc/" + std::to_string(member) + "/smaps_rollup";
+        treeRss += fieldKb(rollup, "Rss:");
+        treePss += fieldKb(rollup, "Pss:");
+    }
+    std::printf("%srss_kb %ld hwm_kb %ld processes %zu tree_rss_kb %ld tree_pss_kb %ld\n", prefix,
+        fieldKb(status, "VmRSS:"), fieldKb(status, "VmHWM:"), tree.size(), treeRss, treePss);
+    std::fflush(stdout);
 }
 
 bool hasTitle(Display* display, Window window, const char* title)
@@ -105,7 +127,7 @@ bool hasTitle(Display* display, Window window, const char* title)
     return same;
 }
 
-// Qt recreates the native window when the first web view arrives, so look it up again.
+// Qt may recreate the native window, so look it up again.
 Window findMapped(Display* display, Window root, const char* title, Window fallback)
 {
     Window rootReturn = 0;
@@ -115,7 +137,7 @@ Window findMapped(Display* display, Window root, const char* title, Window fallb
     Window found = fallback;
     XQueryTree(display, root, &rootReturn, &parent, &children, &count);
     for (unsigned i = 0; i < count; ++i) {
-        XWindowAttributes attributes{};
+        XWindowAttributes attributes {};
         if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable
             && hasTitle(display, children[i], title))
             found = children[i];
@@ -125,25 +147,79 @@ Window findMapped(Display* display, Window root, const char* title, Window fallb
     return found;
 }
 
-void screenshot(Display* display, Window root, Window window, const char* path)
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
+std::pair<int, int> origin(Display* display, Window root, Window window)
 {
-    XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(display, window, &attributes))
-        return;
     int x = 0;
     int y = 0;
     Window child = 0;
     XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child);
-    XImage* image = XGetImage(display, root, x, y, unsigned(attributes.width), unsigned(attributes.height),
-                              AllPlanes, ZPixmap);
+    return { x, y };
+}
+
+std::vector<unsigned long> grab(Display* display, Window root, int x, int y, int width, int height)
+{
+    std::vector<unsigned long> pixels;
+    XImage* image = XGetImage(display, root, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
     if (!image)
+        return pixels;
+    pixels.reserve(size_t(width) * size_t(height));
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column)
+            pixels.push_back(XGetPixel(image, column, row) & 0xffffffu);
+    XDestroyImage(image);
+    return pixels;
+}
+
+bool flat(const std::vector<unsigned long>& pixels)
+{
+    for (unsigned long pixel : pixels)
+        if (pixel != pixels.front())
+            return false;
+    return true;
+}
+
+void screenshot(Display* display, Window root, Window window, const char* path)
+{
+    XWindowAttributes attributes {};
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return;
+    const auto [x, y] = origin(display, root, window);
+    const std::vector<unsigned long> pixels = grab(display, root, x, y, attributes.width, attributes.height);
+    if (pixels.empty())
         return;
     QImage picture(attributes.width, attributes.height, QImage::Format_RGB32);
     for (int row = 0; row < attributes.height; ++row)
         for (int column = 0; column < attributes.width; ++column)
-            picture.setPixel(column, row, uint(XGetPixel(image, column, row)) | 0xff000000u);
+            picture.setPixel(column, row,
+                uint(pixels[size_t(row) * size_t(attributes.width) + size_t(column)]) | 0xff000000u);
     picture.save(QString::fromLocal8Bit(path));
-    XDestroyImage(image);
+}
+
+// Clicks a point of the window and waits until the region shows a new, non-flat picture.
+double clickToPaint(Display* display, Window root, Window window, Point point, const int region[4])
+{
+    const auto [x, y] = origin(display, root, window);
+    const std::vector<unsigned long> before
+        = grab(display, root, x + region[0], y + region[1], region[2], region[3]);
+    XTestFakeMotionEvent(display, -1, x + point.x, y + point.y, 0);
+    XSync(display, False);
+    const double start = nowMs();
+    XTestFakeButtonEvent(display, 1, True, 0);
+    XTestFakeButtonEvent(display, 1, False, 0);
+    XFlush(display);
+    while (nowMs() - start < 20000) {
+        const std::vector<unsigned long> now
+            = grab(display, root, x + region[0], y + region[1], region[2], region[3]);
+        if (!now.empty() && now != before && !flat(now))
+            return nowMs() - start;
+        usleep(1000);
+    }
+    return -1;
 }
 
 } // namespace
@@ -151,13 +227,24 @@ void screenshot(Display* display, Window root, Window window, const char* path)
 int main(int argc, char** argv)
 {
     if (argc < 7 || std::strcmp(argv[5], "--") != 0) {
-        std::fprintf(stderr, "usage: map_timer TITLE SETTLE_MS SCREENSHOT|- ACTION|- -- command...\n");
+        std::fprintf(stderr, "usage: map_timer TITLE SETTLE_MS SCREENSHOT|- CLICKS|- -- command...\n");
         return 2;
     }
     const char* title = argv[1];
     const int settleMs = std::atoi(argv[2]);
     const char* shot = argv[3];
-    const char* action = argv[4];
+    std::string clicks = std::strcmp(argv[4], "-") == 0 ? std::string() : std::string(argv[4]);
+    int region[4] = { 0, 0, 0, 0 };
+    if (const auto at = clicks.find('@'); at != std::string::npos) {
+        std::sscanf(clicks.c_str(), "%d,%d,%d,%d", &region[0], &region[1], &region[2], &region[3]);
+        clicks = clicks.substr(at + 1);
+    }
+    std::vector<Point> points;
+    for (std::istringstream list(clicks); std::getline(list, clicks, ';');) {
+        Point point;
+        if (std::sscanf(clicks.c_str(), "%d,%d", &point.x, &point.y) == 2)
+            points.push_back(point);
+    }
     // Windows vanish while we ask for their names; that is no reason to stop.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     Display* display = XOpenDisplay(nullptr);
@@ -195,7 +282,7 @@ int main(int argc, char** argv)
             fd_set descriptors;
             FD_ZERO(&descriptors);
             FD_SET(ConnectionNumber(display), &descriptors);
-            timeval wait{0, 2000};
+            timeval wait { 0, 2000 };
             select(ConnectionNumber(display) + 1, &descriptors, nullptr, nullptr, &wait);
         }
         if (nowMs() - start > 30000) {
@@ -205,28 +292,25 @@ int main(int argc, char** argv)
         }
     }
     const auto [cpu, mainCpu] = cpuMs(pid);
-    std::printf("map_ms %.1f cpu_ms %.1f main_cpu_ms %.1f\n", mapped - start, cpu, mainCpu);
-    std::fflush(stdout);
+    XWindowAttributes attributes {};
+    XGetWindowAttributes(display, window, &attributes);
+    std::printf("map_ms %.1f cpu_ms %.1f main_cpu_ms %.1f size %d %d\n", mapped - start, cpu, mainCpu,
+        attributes.width, attributes.height);
+    printMemory("at_map_", pid);
 
-    if (std::strcmp(action, "-") != 0) {
+    if (!points.empty()) {
         usleep(1500 * 1000);
-        setenv("WID", std::to_string(window).c_str(), 1);
-        if (std::system(action) != 0)
-            std::fprintf(stderr, "the action failed\n");
+        printMemory("before_", pid);
+        for (size_t i = 0; i < points.size(); ++i) {
+            window = findMapped(display, root, title, window);
+            std::printf(
+                "click_paint_ms %zu %.1f\n", i + 1, clickToPaint(display, root, window, points[i], region));
+            std::fflush(stdout);
+            usleep(1000 * 1000);
+        }
     }
     usleep(useconds_t(settleMs) * 1000);
-    const std::string status = "/proc/" + std::to_string(pid) + "/status";
-    long treeRss = 0;
-    long treePss = 0;
-    const std::vector<int> tree = processTree(pid);
-    for (int member : tree) {
-        const std::string rollup = "/proc/" + std::to_string(member) + "/smaps_rollup";
-        treeRss += fieldKb(rollup, "Rss:");
-        treePss += fieldKb(rollup, "Pss:");
-    }
-    std::printf("rss_kb %ld hwm_kb %ld processes %zu tree_rss_kb %ld tree_pss_kb %ld\n", fieldKb(status, "VmRSS:"),
-                fieldKb(status, "VmHWM:"), tree.size(), treeRss, treePss);
-    std::fflush(stdout);
+    printMemory("", pid);
     if (std::strcmp(shot, "-") != 0)
         screenshot(display, root, findMapped(display, root, title, window), shot);
 

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Start-up time (fork to the main window mapped) and resident memory of the release build, on
-# scratch copies of examples/home, under Xvfb.
+# Start-up and first-preview figures of the release build, on scratch copies of examples/home,
+# under Xvfb, with a bare Qt Widgets window of the same size measured in the same run.
 #
-#   bash bench/startup/measure.sh [RUNS]      (default 10 runs per case)
+#   bash bench/startup/measure.sh [RUNS] [BUILD_DIR]    (default 10 runs of build/release)
 #
-# Cases: "onboarding" (no bookmark yet), "list" (a bookmark of the sample folder stored first),
-# "preview" (as list, then a click on the second signature so the web preview is up).
-# Needs the release build (cmake --preset release && cmake --build --preset release), g++, xvfb, xdotool.
-# A screenshot of the last run of each case is left in build/startup/CASE.png.
+# Each run starts a bare window, then the app with a bookmark of the sample folder stored (so it
+# opens on the list), and alternates the two. In the app run it waits 1.5 s, reads the memory
+# ("before the first preview"), clicks the second signature and then the third, and times each
+# click to the preview's first paint. A screenshot of the last run is left in build/startup/.
+# Needs the release build (cmake --preset release && cmake --build --preset release), g++, xvfb, libxtst-dev.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -15,13 +16,16 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1600x1000x24" bash "$0" "$@"
 fi
 runs=${1:-10}
-app=$root/build/release/src/app/veltrin
+build=$(realpath "${2:-$root/build/release}")
+app=$build/src/app/veltrin
 tools=$root/build/startup
 mkdir -p "$tools"
 g++ -std=c++20 -O2 -fPIC $(pkg-config --cflags Qt6Gui) bench/startup/map_timer.cpp -o "$tools/map_timer" \
-  $(pkg-config --libs Qt6Gui) -lX11
+  $(pkg-config --libs Qt6Gui) -lX11 -lXtst
+g++ -std=c++20 -O2 -fPIC $(pkg-config --cflags Qt6Widgets) bench/startup/bare_window.cpp -o "$tools/bare_window" \
+  $(pkg-config --libs Qt6Widgets)
 g++ -std=c++23 -O2 -fPIC -Isrc $(pkg-config --cflags Qt6Core libplist-2.0) bench/startup/write_bookmark.cpp \
-  -o "$tools/write_bookmark" build/release/src/store/libveltrin_store.a build/release/src/platform/libveltrin_platform.a \
+  -o "$tools/write_bookmark" "$build/src/store/libveltrin_store.a" "$build/src/platform/libveltrin_platform.a" \
   $(pkg-config --libs Qt6Core libplist-2.0)
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/veltrin-startup.XXXXXX")
@@ -29,31 +33,45 @@ trap 'rm -rf "$scratch"' EXIT
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # Prints the median, min and max of the numbers on stdin.
-summary() { sort -n | awk '{v[NR]=$1} END {m=(NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2; printf "median %.0f  min %.0f  max %.0f  (n=%d)", m, v[1], v[NR], NR}'; }
+summary() { sort -n | awk '{v[NR]=$1} END {m=(NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2; printf "median %.1f  min %.1f  max %.1f  (n=%d)", m, v[1], v[NR], NR}'; }
+median() { sort -n | awk '{v[NR]=$1} END {print (NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2}'; }
 
-for case in onboarding list preview; do
-  log=$scratch/$case.log
-  : >"$log"
-  for run in $(seq 1 "$runs"); do
-    home=$scratch/$case-$run
-    mkdir -p "$home"
-    cp -a examples/home/. "$home/"
-    export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share XDG_CACHE_HOME=$home/.cache
-    if [ "$case" != onboarding ]; then
-      "$tools/write_bookmark" "$home/Library/Mail/V11/MailData/Signatures"
-    fi
-    action=-
-    # The second row of the sample list, in window coordinates.
-    [ "$case" = preview ] && action='xdotool mousemove --window $WID 100 155 click 1'
-    "$tools/map_timer" Veltrin 3000 "$tools/$case.png" "$action" -- "$app" -disableTelemetry >>"$log" 2>/dev/null || true
-    rm -rf "$home"
-    sleep 0.5
-  done
-  echo "== $case"
-  echo "  first window, ms:       $(awk '/^map_ms/ {print $2}' "$log" | summary)"
-  echo "  main-thread CPU, ms:    $(awk '/^map_ms/ {print $6}' "$log" | summary)"
-  echo "  VmRSS app, MB:          $(awk '/^rss_kb/ {print $2/1024}' "$log" | summary)"
-  echo "  processes:              $(awk '/^rss_kb/ {print $6}' "$log" | summary)"
-  echo "  PSS app + helpers, MB:  $(awk '/^rss_kb/ {print $10/1024}' "$log" | summary)"
+# The preview's first lines (content area, right of the sidebar, below the header), and the
+# second and third rows of the sample list, in window coordinates.
+watch=${VELTRIN_WATCH:-310,115,420,70}
+clicks="$watch@100,155;100,215"
+applog=$scratch/app.log
+barelog=$scratch/bare.log
+: >"$applog"
+: >"$barelog"
+size=""
+for run in $(seq 1 "$runs"); do
+  home=$scratch/home-$run
+  mkdir -p "$home"
+  cp -a examples/home/. "$home/"
+  export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share XDG_CACHE_HOME=$home/.cache
+  "$tools/write_bookmark" "$home/Library/Mail/V11/MailData/Signatures"
+  if [ -n "$size" ]; then
+    "$tools/map_timer" Veltrin 0 - - -- "$tools/bare_window" Veltrin $size >>"$barelog" 2>/dev/null || true
+    sleep 0.3
+  fi
+  "$tools/map_timer" Veltrin 500 "$tools/preview.png" "$clicks" -- "$app" -disableTelemetry >>"$applog" 2>/dev/null || true
+  [ -z "$size" ] && size=$(awk '/^map_ms/ {print $8, $9; exit}' "$applog")
+  rm -rf "$home"
+  sleep 0.3
 done
+# The first app run only found the window size; the bare window had no run beside it.
+sed -i '1,/^rss_kb/d' "$applog"
+app_ms=$(awk '/^map_ms/ {print $2}' "$applog" | median)
+bare_ms=$(awk '/^map_ms/ {print $2}' "$barelog" | median)
+echo "window size: $size"
+echo "  first window, app, ms:          $(awk '/^map_ms/ {print $2}' "$applog" | summary)"
+echo "  first window, bare Qt, ms:      $(awk '/^map_ms/ {print $2}' "$barelog" | summary)"
+echo "  ratio of medians:               $(awk -v a="$app_ms" -v b="$bare_ms" 'BEGIN {printf "%.2f", a/b}') (target <= 1.5)"
+echo "  VmRSS at first map, MB:         $(awk '/^at_map_rss_kb/ {print $2/1024}' "$applog" | summary)"
+echo "  VmRSS bare Qt window, MB:       $(awk '/^at_map_rss_kb/ {print $2/1024}' "$barelog" | summary)"
+echo "  VmRSS before 1st preview, MB:   $(awk '/^before_rss_kb/ {print $2/1024}' "$applog" | summary) (target <= 45)"
+echo "  click to first paint, 1st, ms:  $(awk '/^click_paint_ms 1 / {print $3}' "$applog" | summary)"
+echo "  click to first paint, 2nd, ms:  $(awk '/^click_paint_ms 2 / {print $3}' "$applog" | summary)"
+echo "  PSS app + helpers after, MB:    $(awk '/^rss_kb/ {print $10/1024}' "$applog" | summary)"
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

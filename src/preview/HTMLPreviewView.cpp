@@ -1,8 +1,12 @@
 #include "preview/HTMLPreviewView.h"
 
 #include "preview/PreviewPage.h"
+#include "preview/PreviewRequestInterceptor.h"
 #include "preview/PreviewSchemeHandler.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEngineProfile>
 
 namespace veltrin {
@@ -11,12 +15,17 @@ HTMLPreviewView::HTMLPreviewView(QWidget* parent)
     : QWebEngineView(parent)
     , m_profile(new QWebEngineProfile(this)) // off the record: nothing of a preview is kept on disk
     , m_schemeHandler(new PreviewSchemeHandler(this))
+    , m_interceptor(new PreviewRequestInterceptor(this))
 {
     if (PreviewSchemeHandler::isSchemeRegistered())
         m_profile->installUrlSchemeHandler(PreviewSchemeHandler::schemeName(), m_schemeHandler);
+    else
+        qWarning("The preview's URL scheme was registered too late; previews stay empty.");
+    m_profile->setUrlRequestInterceptor(m_interceptor);
+    m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     m_page = new PreviewPage(m_profile, this);
     setPage(m_page);
-    setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 HTMLPreviewView::~HTMLPreviewView()
@@ -49,9 +58,10 @@ QString HTMLPreviewView::pageText(const QString& htmlContent, ColorScheme colorS
                            "            box-sizing: border-box;\n        }\n        html {\n"
                            "            background-color: ");
     page += background;
-    page += QStringLiteral(";\n        }\n        body {\n            margin: 0;\n            padding: 20px;\n"
-                           "            font-family: -apple-system, BlinkMacSystemFont, 'Segoe UI', Roboto, "
-                           "Helvetica, Arial, sans-serif;\n            background-color: ");
+    page
+        += QStringLiteral(";\n        }\n        body {\n            margin: 0;\n            padding: 20px;\n"
+                          "            font-family: -apple-system, BlinkMacSystemFont, 'Segoe UI', Roboto, "
+                          "Helvetica, Arial, sans-serif;\n            background-color: ");
     page += background;
     page += QStringLiteral(" !important;\n            color: ");
     page += text;
@@ -73,10 +83,35 @@ void HTMLPreviewView::updatePage(const QString& htmlContent, ColorScheme colorSc
     m_colorScheme = colorScheme;
     const QString page = pageText(htmlContent, colorScheme);
     m_page->setBackgroundColor(layerColor(colorScheme));
-    if (PreviewSchemeHandler::isSchemeRegistered())
-        m_page->load(m_schemeHandler->publish(page.toUtf8()));
-    else
-        m_page->setHtml(page); // small pages only; the scheme is registered in main()
+    m_page->loadOwnPage(m_schemeHandler->publish(page.toUtf8()));
+}
+
+void HTMLPreviewView::setLoadFinishedHandler(std::function<void(bool)> handler)
+{
+    connect(this, &QWebEngineView::loadFinished, this, std::move(handler));
+}
+
+void HTMLPreviewView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setObjectName(QStringLiteral("previewContextMenu"));
+    const QWebEngineContextMenuRequest* request = lastContextMenuRequest();
+    const QList<QWebEnginePage::WebAction> copying { QWebEnginePage::Copy,
+        QWebEnginePage::CopyLinkToClipboard, QWebEnginePage::CopyImageToClipboard };
+    for (const QWebEnginePage::WebAction action : copying) {
+        const bool applies = action == QWebEnginePage::Copy ? request && !request->selectedText().isEmpty()
+            : action == QWebEnginePage::CopyLinkToClipboard
+            ? request && request->linkUrl().isValid()
+            : request && request->mediaType() == QWebEngineContextMenuRequest::MediaTypeImage;
+        if (applies)
+            menu->addAction(m_page->action(action));
+    }
+    if (menu->isEmpty()) {
+        delete menu;
+        return;
+    }
+    menu->popup(event->globalPos());
 }
 
 } // namespace veltrin

@@ -2,8 +2,8 @@
 
 #include "app/editor/CodeEditor.h"
 #include "app/editor/EditorModes.h"
+#include "app/editor/PreviewView.h"
 #include "app/look/Style.h"
-#include "preview/HTMLPreviewView.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -23,12 +23,6 @@ void setBackground(QWidget* widget, const QColor& color)
     widget->setAutoFillBackground(true);
 }
 
-// The only place that makes the preview.
-HTMLPreviewView* createPreview(QWidget* parent)
-{
-    return new HTMLPreviewView(parent);
-}
-
 } // namespace
 
 EditorContent::EditorContent(QWidget* parent)
@@ -38,7 +32,7 @@ EditorContent::EditorContent(QWidget* parent)
     , m_emptyPage(new QWidget(this))
     , m_previewPage(new QWidget(this))
     , m_previewBackground(new QWidget(m_previewPage))
-    , m_preview(createPreview(m_previewBackground))
+    , m_preview(createPreviewView(m_previewBackground))
     , m_codePage(new QWidget(this))
     , m_codeEditor(new CodeEditor(m_codePage))
 {
@@ -65,7 +59,7 @@ EditorContent::EditorContent(QWidget* parent)
     m_previewBackground->setObjectName(QStringLiteral("previewBackground"));
     auto* previewBackgroundLayout = new QHBoxLayout(m_previewBackground);
     previewBackgroundLayout->setContentsMargins(0, 0, 0, 0);
-    previewBackgroundLayout->addWidget(m_preview);
+    previewBackgroundLayout->addWidget(m_preview->widget());
     previewLayout->addWidget(m_previewBackground);
 
     m_codePage->setObjectName(QStringLiteral("codePage"));

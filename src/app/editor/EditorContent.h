@@ -11,7 +11,7 @@ class QLabel;
 namespace veltrin {
 
 class CodeEditor;
-class HTMLPreviewView;
+class PreviewView;
 
 // The editor's content area: the loading placeholder, the preview, the code editor, or an empty
 // page while the signature could not be loaded.
@@ -23,7 +23,7 @@ public:
     Q_DISABLE_COPY_MOVE(EditorContent)
 
     CodeEditor* codeEditor() const { return m_codeEditor; }
-    HTMLPreviewView* preview() const { return m_preview; }
+    PreviewView* preview() const { return m_preview; }
 
     void showLoading();
     void showNothing();
@@ -44,7 +44,7 @@ private:
     QWidget* m_emptyPage;
     QWidget* m_previewPage;
     QWidget* m_previewBackground;
-    HTMLPreviewView* m_preview;
+    PreviewView* m_preview;
     QWidget* m_codePage;
     CodeEditor* m_codeEditor;
     std::optional<ColorScheme> m_contentScheme;

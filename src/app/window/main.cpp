@@ -1,3 +1,4 @@
+#include "app/editor/PreviewModule.h"
 #include "app/look/AppearancePalette.h"
 #include "app/look/Symbols.h"
 #include "app/window/VeltrinApp.h"
@@ -6,10 +7,10 @@
 #include "platform/PortalAppearance.h"
 #include "platform/Preferences.h"
 #include "platform/ProcRunningApplications.h"
-#include "preview/HTMLPreviewView.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QMainWindow>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -50,8 +51,7 @@ void quitOnTerminationSignals(QCoreApplication& app)
 
 int main(int argc, char* argv[])
 {
-    // Before anything of the web engine exists, or the scheme is ignored.
-    veltrin::HTMLPreviewView::registerUrlScheme();
+    // The web engine, loaded later, needs this before the QApplication exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QApplication app(argc, argv);
@@ -76,5 +76,6 @@ int main(int argc, char* argv[])
         .homeFolder = QDir::homePath(),
     });
     veltrin.showWindow();
+    veltrin::PreviewModule::loadAfterFirstShow(veltrin.window());
     return QApplication::exec();
 }

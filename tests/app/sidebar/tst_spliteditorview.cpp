@@ -1,3 +1,4 @@
+#include "app/editor/PreviewHost.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "app/sidebar/SignatureListModel.h"
 #include "app/sidebar/SignatureRowDelegate.h"
@@ -5,7 +6,7 @@
 
 #include "FakeRunningApplications.h"
 #include "TestSupport.h"
-#include "WebEngineTestMain.h"
+#include "PreviewModuleTestMain.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -531,8 +532,8 @@ void TestSplitEditorView::screenshot()
         Split split;
         split.view.setSignatures(signatures);
         split.clickRow(0);
-        auto* preview = split.view.findChild<HTMLPreviewView*>();
-        QSignalSpy finished(preview, &QWebEngineView::loadFinished);
+        auto* preview = split.view.findChild<PreviewHost*>();
+        QSignalSpy finished(preview, &PreviewHost::loadFinished);
         QVERIFY(finished.wait(20000));
         QTest::qWait(300);
         const QString sidebarShot = isDark ? u"veltrin-sidebar-dark.png"_qs : u"veltrin-sidebar-light.png"_qs;
@@ -545,6 +546,6 @@ void TestSplitEditorView::screenshot()
     QApplication::setPalette(light);
 }
 
-VELTRIN_WEBENGINE_TEST_MAIN(TestSplitEditorView)
+VELTRIN_PREVIEW_MODULE_TEST_MAIN(TestSplitEditorView)
 
 #include "tst_spliteditorview.moc"

@@ -1,6 +1,6 @@
 #include "AccessibilityTree.h"
 #include "SampleApplication.h"
-#include "WebEngineTestMain.h"
+#include "PreviewModuleTestMain.h"
 #include "app/editor/SaveToastView.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "app/look/ElidingLabel.h"
@@ -272,5 +272,5 @@ void TestAccessibility::savedToastIsAnnounced()
     QVERIFY(g_events.contains(std::pair { QAccessible::Alert, static_cast<QObject*>(toast) }));
 }
 
-VELTRIN_WEBENGINE_TEST_MAIN(TestAccessibility)
+VELTRIN_PREVIEW_MODULE_TEST_MAIN(TestAccessibility)
 #include "tst_accessibility.moc"

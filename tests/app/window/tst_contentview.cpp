@@ -1,7 +1,6 @@
 #include "FakeFolderPanel.h"
 #include "FakeRunningApplications.h"
 #include "TestSupport.h"
-#include "WebEngineTestMain.h"
 #include "app/window/ContentView.h"
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/Preferences.h"
@@ -415,5 +414,5 @@ void TestContentView::twoQuickLoadsRecomputeTwice()
         (QStringList { QStringLiteral("loading"), QStringLiteral("empty"), QStringLiteral("onboarding") }));
 }
 
-VELTRIN_WEBENGINE_TEST_MAIN(TestContentView)
+QTEST_MAIN(TestContentView)
 #include "tst_contentview.moc"

@@ -1,7 +1,6 @@
 #include "FakeFolderPanel.h"
 #include "FakeRunningApplications.h"
 #include "FileLocks.h"
-#include "WebEngineTestMain.h"
 #include "app/editor/SaveToastView.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "app/sidebar/SplitEditorView.h"
@@ -172,5 +171,5 @@ void TestEndToEnd::firstLaunchToTheList()
     QCOMPARE(editor->state().htmlDraft, editor->state().originalBody);
 }
 
-VELTRIN_WEBENGINE_TEST_MAIN(TestEndToEnd)
+QTEST_MAIN(TestEndToEnd)
 #include "tst_endtoend.moc"

@@ -1,5 +1,5 @@
 #include "SampleApplication.h"
-#include "WebEngineTestMain.h"
+#include "PreviewModuleTestMain.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "app/window/ContentView.h"
 #include "store/SignatureService.h"
@@ -125,5 +125,5 @@ void TestKeyboardWalk::wholeRoad()
     QVERIFY(QApplication::focusWidget() != code);
 }
 
-VELTRIN_WEBENGINE_TEST_MAIN(TestKeyboardWalk)
+VELTRIN_PREVIEW_MODULE_TEST_MAIN(TestKeyboardWalk)
 #include "tst_keyboardwalk.moc"

@@ -1,6 +1,5 @@
 #include "FakeFolderPanel.h"
 #include "FakeRunningApplications.h"
-#include "WebEngineTestMain.h"
 #include "app/window/CheckForUpdatesCommand.h"
 #include "app/window/ContentView.h"
 #include "app/window/Updater.h"
@@ -134,5 +133,5 @@ void TestVeltrinApp::windowCannotShrinkBelowTheContentMinimum()
     QTRY_VERIFY(app.contentView()->width() > 900);
 }
 
-VELTRIN_WEBENGINE_TEST_MAIN(TestVeltrinApp)
+QTEST_MAIN(TestVeltrinApp)
 #include "tst_veltrinapp.moc"

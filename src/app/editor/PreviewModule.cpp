@@ -1,0 +1,137 @@
+#include "app/editor/PreviewModule.h"
+
+#include "app/editor/PreviewView.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QPluginLoader>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include <optional>
+
+#ifndef VELTRIN_PREVIEW_MODULE_FILE
+#define VELTRIN_PREVIEW_MODULE_FILE "veltrin-preview.so"
+#endif
+#ifndef VELTRIN_PREVIEW_MODULE_DIR
+#define VELTRIN_PREVIEW_MODULE_DIR ""
+#endif
+
+namespace veltrin {
+
+namespace {
+
+struct ModuleState {
+    bool tried = false;
+    PreviewFactory* factory = nullptr;
+    QString error;
+    std::optional<QStringList> searchPaths;
+};
+
+ModuleState& moduleState()
+{
+    static ModuleState state;
+    return state;
+}
+
+void load(ModuleState& state)
+{
+    state.tried = true;
+    const QStringList folders = PreviewModule::searchPaths();
+    for (const QString& folder : folders) {
+        const QString path = QDir(folder).filePath(PreviewModule::fileName());
+        if (!QFileInfo::exists(path))
+            continue;
+        // The loader's instance stays alive after the loader goes: plugins are never unloaded here.
+        QPluginLoader loader(path);
+        QObject* instance = loader.instance();
+        if (!instance) {
+            state.error = loader.errorString().simplified();
+            return;
+        }
+        state.factory = qobject_cast<PreviewFactory*>(instance);
+        if (!state.factory)
+            state.error
+                = QCoreApplication::translate("PreviewModule", "%1 is not a preview module.").arg(path);
+        return;
+    }
+    state.error = QCoreApplication::translate("PreviewModule", "%1 was not found in %2.")
+                      .arg(PreviewModule::fileName(), folders.join(QStringLiteral(", ")));
+}
+
+// Waits for the window's first exposure, then loads once the frame is drawn.
+class FirstShowWatcher final : public QObject {
+public:
+    explicit FirstShowWatcher(QWindow* window)
+        : QObject(window)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                PreviewModule::factory();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+PreviewFactory* PreviewModule::factory()
+{
+    ModuleState& state = moduleState();
+    if (!state.tried)
+        load(state);
+    return state.factory;
+}
+
+QString PreviewModule::errorString()
+{
+    return moduleState().error;
+}
+
+void PreviewModule::loadAfterFirstShow(QWidget* window)
+{
+    if (moduleState().tried)
+        return;
+    window->winId(); // makes the native window, so there is something to watch
+    new FirstShowWatcher(window->windowHandle());
+}
+
+QStringList PreviewModule::searchPaths()
+{
+    const ModuleState& state = moduleState();
+    if (state.searchPaths)
+        return *state.searchPaths;
+    QStringList folders { QCoreApplication::applicationDirPath() };
+    const QString configured = QStringLiteral(VELTRIN_PREVIEW_MODULE_DIR);
+    if (!configured.isEmpty() && !folders.contains(configured))
+        folders << configured;
+    return folders;
+}
+
+void PreviewModule::setSearchPaths(const QStringList& folders)
+{
+    ModuleState& state = moduleState();
+    state.searchPaths = folders;
+    if (!state.factory) // a failed attempt is tried again in the new places
+        state.tried = false;
+}
+
+QString PreviewModule::fileName()
+{
+    return QStringLiteral(VELTRIN_PREVIEW_MODULE_FILE);
+}
+
+} // namespace veltrin
