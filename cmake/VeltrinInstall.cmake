@@ -58,7 +58,7 @@ set(CPACK_PACKAGE_VENDOR "Veltrin")
 set(CPACK_PACKAGE_CONTACT "Veltrin developers <developers@veltrin.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor for the signatures of Apple Mail")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Veltrin lists the signatures in Apple Mail's signatures folder with the accounts\nthat use them, shows each as a live preview or as HTML code, and saves edits\nbehind a timestamped backup copy.")
+  "Veltrin lists the signatures in Apple Mail's signatures folder with the\naccounts that use them, shows each as a live preview or as HTML code, and\nsaves edits behind a timestamped backup copy.")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
