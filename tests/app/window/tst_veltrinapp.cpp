@@ -362,9 +362,15 @@ void TestVeltrinApp::updateMessageBelongsToTheWindow()
     app.showWindow();
     QVERIFY(QTest::qWaitForWindowExposed(app.window()));
     app.checkForUpdatesCommand()->trigger();
-    QMessageBox* message = app.window()->findChild<QMessageBox*>();
+    QMessageBox* message = nullptr;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (auto* box = qobject_cast<QMessageBox*>(window))
+            message = box;
+    }
     QVERIFY(message);
     QTRY_VERIFY(message->isVisible());
+    QCOMPARE(message->parentWidget(), app.window());
 
     // With its window closed, the application ends although the message is still open.
     QTimer::singleShot(0, app.window(), &QWidget::close);
