@@ -7,23 +7,12 @@
 
 namespace veltrin {
 
-namespace {
-
-// Non-modal, so that the window stays usable while the answer is shown.
-void showCheckResult(const QString& title, const QString& text, std::function<void()> finished)
-{
-    auto* box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->setWindowModality(Qt::NonModal);
-    QObject::connect(box, &QMessageBox::finished, box, [finished = std::move(finished)] { finished(); });
-    box->show();
-}
-
-} // namespace
-
 Updater::Updater(QObject* parent)
-    : Updater(std::make_unique<LocalUpdateFramework>(&showCheckResult), parent)
+    : Updater(std::make_unique<LocalUpdateFramework>(
+                  [this](const QString& title, const QString& text, std::function<void()> finished) {
+                      showCheckResult(title, text, std::move(finished));
+                  }),
+        parent)
 {
 }
 
@@ -39,6 +28,18 @@ Updater::Updater(std::unique_ptr<UpdateFramework> controller, QObject* parent)
 }
 
 Updater::~Updater() = default;
+
+// Non-modal, so that the window stays usable while the answer is shown; parented to the window,
+// so that it opens over it and does not keep the application running once the window is closed.
+void Updater::showCheckResult(const QString& title, const QString& text, std::function<void()> finished)
+{
+    auto* box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, m_dialogParent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->setWindowModality(Qt::NonModal);
+    connect(box, &QMessageBox::finished, box, [finished = std::move(finished)] { finished(); });
+    box->show();
+}
 
 void Updater::setCanCheckForUpdates(bool canCheck)
 {

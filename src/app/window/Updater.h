@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace veltrin {
@@ -21,6 +24,8 @@ public:
     Q_DISABLE_COPY_MOVE(Updater)
 
     UpdateFramework& controller() const { return *m_controller; }
+    // The window that the stand-in's answer belongs to; it is made after the updater.
+    void setDialogParent(QWidget* parent) { m_dialogParent = parent; }
     bool canCheckForUpdates() const { return m_canCheckForUpdates; }
 
 Q_SIGNALS:
@@ -30,6 +35,9 @@ Q_SIGNALS:
 private:
     void setCanCheckForUpdates(bool canCheck);
 
+    void showCheckResult(const QString& title, const QString& text, std::function<void()> finished);
+
+    QPointer<QWidget> m_dialogParent;
     std::unique_ptr<UpdateFramework> m_controller;
     bool m_canCheckForUpdates = false;
 };

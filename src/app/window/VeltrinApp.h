@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/onboarding/HelpSheet.h"
+
+#include <QDialog>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -8,6 +11,7 @@
 #include <memory>
 
 class QAction;
+class QIcon;
 class QMainWindow;
 class QMenu;
 
@@ -15,6 +19,7 @@ namespace veltrin {
 
 class CheckForUpdatesCommand;
 class ContentView;
+class EditCommands;
 class FolderAccess;
 class FolderPanel;
 class Preferences;
@@ -43,18 +48,38 @@ public:
     ~VeltrinApp() override;
     Q_DISABLE_COPY_MOVE(VeltrinApp)
 
+    // The application's icon: the installed theme's, else the one built in.
+    static QIcon icon();
+
     void showWindow();
+    // Another launch asked for this process: show, raise and activate the window, and ask for
+    // the user's attention where the window manager refuses to activate it.
+    void bringWindowForward();
 
     Updater& updater() const { return *m_updater; }
     QMainWindow* window() const { return m_window.get(); }
     ContentView* contentView() const { return m_contentView; }
     QMenu* applicationMenu() const { return m_applicationMenu; }
     QMenu* fileMenu() const { return m_fileMenu; }
+    QMenu* editMenu() const { return m_editMenu; }
+    QMenu* viewMenu() const { return m_viewMenu; }
+    QMenu* windowMenu() const { return m_windowMenu; }
+    QMenu* helpMenu() const { return m_helpMenu; }
+    EditCommands* editCommands() const { return m_editCommands; }
+    QAction* fullScreenAction() const { return m_fullScreen; }
     CheckForUpdatesCommand* checkForUpdatesCommand() const { return m_checkForUpdates; }
+    QDialog* aboutBox() const { return m_aboutBox; }
+    HelpSheet* helpSheet() const { return m_helpSheet; }
+
+    void showAbout();
+    void showHelp();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
-    void showAbout();
+    void updateFullScreenText();
 
     Services m_services;
     std::unique_ptr<Updater> m_updater;
@@ -62,8 +87,15 @@ private:
     ContentView* m_contentView = nullptr;
     QMenu* m_applicationMenu = nullptr;
     QMenu* m_fileMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QMenu* m_windowMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    EditCommands* m_editCommands = nullptr;
+    QAction* m_fullScreen = nullptr;
     CheckForUpdatesCommand* m_checkForUpdates = nullptr;
-    QPointer<QWidget> m_aboutBox;
+    QPointer<QDialog> m_aboutBox;
+    QPointer<HelpSheet> m_helpSheet;
 };
 
 } // namespace veltrin

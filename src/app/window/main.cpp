@@ -3,51 +3,19 @@
 #include "app/look/Symbols.h"
 #include "app/window/VeltrinApp.h"
 #include "platform/BookmarkFolderAccess.h"
+#include "platform/BundleInfo.h"
 #include "platform/DialogFolderPanel.h"
 #include "platform/PortalAppearance.h"
 #include "platform/Preferences.h"
 #include "platform/ProcRunningApplications.h"
+#include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QMainWindow>
-#include <QSocketNotifier>
 
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int signalSocket[2] = { -1, -1 };
-
-void forwardSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalSocket[0], &byte, 1);
-}
-
-// SIGTERM and SIGINT end the event loop like "Quit Veltrin", so that aboutToQuit runs.
-void quitOnTerminationSignals(QCoreApplication& app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSocket) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(signalSocket[1], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
-        notifier->setEnabled(false);
-        char byte = 0;
-        [[maybe_unused]] const ssize_t read = ::read(signalSocket[1], &byte, 1);
-        QCoreApplication::quit();
-    });
-    struct sigaction action { };
-    action.sa_handler = forwardSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-}
-
-} // namespace
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
@@ -57,7 +25,20 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrin"));
     QApplication::setOrganizationName(QStringLiteral("Veltrin"));
-    quitOnTerminationSignals(app);
+    veltrin::TerminationSignals::install(app);
+
+    // One process per user, decided before anything reads or writes the user's files.
+    veltrin::SingleInstance instance(veltrin::BundleInfo::current().identifier);
+    switch (instance.claim()) {
+    case veltrin::SingleInstance::Role::primary:
+        break;
+    case veltrin::SingleInstance::Role::handedOver:
+        return 0;
+    case veltrin::SingleInstance::Role::failed:
+        std::fprintf(stderr, "veltrin: %s\n", qPrintable(instance.errorString()));
+        return 1;
+    }
+
     veltrin::Symbols::chooseIconTheme();
     // The desktop's light or dark preference, followed live through the application palette.
     veltrin::PortalAppearance appearance;
@@ -75,6 +56,8 @@ int main(int argc, char* argv[])
         .runningApplications = runningApplications,
         .homeFolder = QDir::homePath(),
     });
+    QObject::connect(&instance, &veltrin::SingleInstance::activationRequested, &veltrin,
+        &veltrin::VeltrinApp::bringWindowForward);
     veltrin.showWindow();
     veltrin::PreviewModule::loadAfterFirstShow(veltrin.window());
     return QApplication::exec();

@@ -1,8 +1,61 @@
+#include "platform/Preferences.h"
+#include "telemetry/Tracker.h"
+
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <optional>
+
+using namespace veltrin;
+
+namespace {
+
+// A scratch home and runtime folder, and an events endpoint where nothing listens.
+struct Scratch {
+    QTemporaryDir home;
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("XCTestConfigurationFilePath"));
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral(".local/share")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral(".cache")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(
+            QStringLiteral("VELTRIN_EVENTS_ENDPOINT"), QStringLiteral("http://127.0.0.1:9/v1/events"));
+        return environment;
+    }
+
+    QString runtimeFolder() const
+    {
+        const QString folder = home.filePath(QStringLiteral("runtime"));
+        QDir().mkpath(folder);
+        QFile::setPermissions(
+            folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        return folder;
+    }
+
+    QString preferencesFile() const { return home.filePath(QStringLiteral(".config/Veltrin/Veltrin.prefs")); }
+
+    // Read afresh each time: the application writes the file from its own process.
+    std::optional<Tracker::OpenSession> session() const
+    {
+        if (!QFile::exists(preferencesFile()))
+            return std::nullopt;
+        const SettingsPreferences preferences(preferencesFile());
+        const std::optional<QByteArray> stored = preferences.data(QStringLiteral("tracking.openSession"));
+        return stored ? Tracker::OpenSession::decode(*stored) : std::nullopt;
+    }
+};
+
+} // namespace
 
 // Starts the real application the way a user would, on a scratch home folder.
 class TestSmoke final : public QObject {
@@ -16,33 +69,58 @@ private Q_SLOTS:
 void TestSmoke::staysUpAndQuitsCleanlyOnSignal_data()
 {
     QTest::addColumn<int>("signal");
-    QTest::addRow("SIGTERM") << int(SIGTERM);
-    QTest::addRow("SIGINT") << int(SIGINT);
+    QTest::addColumn<bool>("telemetry");
+    QTest::addRow("SIGTERM") << int(SIGTERM) << true;
+    QTest::addRow("SIGINT") << int(SIGINT) << true;
+    QTest::addRow("SIGHUP") << int(SIGHUP) << true;
+    QTest::addRow("SIGTERM, telemetry off") << int(SIGTERM) << false;
 }
 
 void TestSmoke::staysUpAndQuitsCleanlyOnSignal()
 {
     QFETCH(int, signal);
-    QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home.path());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral(".local/share")));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral(".cache")));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QFETCH(bool, telemetry);
+    Scratch scratch;
+    QVERIFY(scratch.home.isValid());
 
     QProcess app;
-    app.setProcessEnvironment(environment);
+    app.setProcessEnvironment(scratch.environment());
     app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    app.start(QStringLiteral(VELTRIN_BINARY), { QStringLiteral("-disableTelemetry") });
+    app.start(QStringLiteral(VELTRIN_BINARY),
+        telemetry ? QStringList() : QStringList { QStringLiteral("-disableTelemetry") });
     QVERIFY2(app.waitForStarted(10000), qPrintable(app.errorString()));
-    QVERIFY2(!app.waitForFinished(2000), "the application ended by itself");
-    QCOMPARE(app.state(), QProcess::Running);
+
+    std::optional<Tracker::OpenSession> running;
+    if (telemetry) {
+        // The session record is written during start-up, before the window.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (running = scratch.session()).has_value() || app.state() != QProcess::Running, 20000);
+        QVERIFY2(app.state() == QProcess::Running, "the application ended by itself");
+        QVERIFY(!running->cleanExit);
+    } else {
+        // Without telemetry nothing is written; the instance socket shows start-up got that far.
+        const QString socket
+            = QDir(scratch.runtimeFolder()).filePath(QStringLiteral("org.veltrin.Veltrin.socket"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket) || app.state() != QProcess::Running, 20000);
+        QVERIFY2(app.state() == QProcess::Running, "the application ended by itself");
+    }
 
     QCOMPARE(::kill(pid_t(app.processId()), signal), 0);
     QVERIFY(app.waitForFinished(20000));
     QCOMPARE(app.exitStatus(), QProcess::NormalExit);
     QCOMPARE(app.exitCode(), 0);
+
+    const std::optional<Tracker::OpenSession> ended = scratch.session();
+    if (!telemetry) {
+        QVERIFY(!ended);
+        return;
+    }
+    // The shut-down ran: the same session, now marked as ended cleanly.
+    QVERIFY(ended);
+    QCOMPARE(ended->id, running->id);
+    QCOMPARE(ended->start, running->start);
+    QVERIFY(ended->cleanExit);
+    QVERIFY(ended->lastSeen >= running->lastSeen);
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)

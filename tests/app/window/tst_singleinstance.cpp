@@ -1,0 +1,187 @@
+#include "platform/Preferences.h"
+#include "platform/SingleInstance.h"
+#include "telemetry/Tracker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <optional>
+
+using namespace veltrin;
+
+namespace {
+
+const QString kIdentifier = QStringLiteral("org.veltrin.Veltrin");
+
+// Launches of the real application by one user: a shared scratch home and runtime folder.
+struct User {
+    QTemporaryDir home;
+
+    QString runtimeFolder() const
+    {
+        const QString folder = home.filePath(QStringLiteral("runtime"));
+        QDir().mkpath(folder);
+        QFile::setPermissions(
+            folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        return folder;
+    }
+
+    QString preferencesFile() const { return home.filePath(QStringLiteral(".config/Veltrin/Veltrin.prefs")); }
+    QString socketFile() const
+    {
+        return QDir(runtimeFolder()).filePath(kIdentifier + QStringLiteral(".socket"));
+    }
+    QString lockFile() const { return QDir(runtimeFolder()).filePath(kIdentifier + QStringLiteral(".lock")); }
+
+    std::unique_ptr<QProcess> launch() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("XCTestConfigurationFilePath"));
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral(".local/share")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral(".cache")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(
+            QStringLiteral("VELTRIN_EVENTS_ENDPOINT"), QStringLiteral("http://127.0.0.1:9/v1/events"));
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(VELTRIN_BINARY), QStringList());
+        if (!process->waitForStarted(20000))
+            qWarning("%s", qPrintable(process->errorString()));
+        return process;
+    }
+
+    std::optional<Tracker::OpenSession> session() const
+    {
+        if (!QFile::exists(preferencesFile()))
+            return std::nullopt;
+        const SettingsPreferences preferences(preferencesFile());
+        const std::optional<QByteArray> stored = preferences.data(QStringLiteral("tracking.openSession"));
+        return stored ? Tracker::OpenSession::decode(*stored) : std::nullopt;
+    }
+
+    QByteArray preferencesBytes() const
+    {
+        QFile file(preferencesFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Waits until the launch has started its session; its id.
+    std::optional<QString> waitForSession(QProcess& process, const std::optional<QString>& other = {}) const
+    {
+        std::optional<Tracker::OpenSession> running;
+        const auto started = [&] {
+            running = session();
+            return (running && running->id != other) || process.state() != QProcess::Running;
+        };
+        if (!QTest::qWaitFor(started, 20000) || process.state() != QProcess::Running || !running)
+            return std::nullopt;
+        return running->id;
+    }
+};
+
+void quitCleanly(QProcess& process)
+{
+    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+}
+
+} // namespace
+
+class TestSingleInstance final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void secondLaunchHandsOverAndTouchesNothing();
+    void secondLaunchAsksTheRunningProcessToComeForward();
+    void lockOfAKilledProcessDoesNotBlock();
+    void lockOfAnEndedProcessDoesNotBlock();
+};
+
+void TestSingleInstance::secondLaunchHandsOverAndTouchesNothing()
+{
+    User user;
+    const std::unique_ptr<QProcess> first = user.launch();
+    const std::optional<QString> session = user.waitForSession(*first);
+    QVERIFY2(session, "the first launch did not start its session");
+    const QByteArray preferences = user.preferencesBytes();
+
+    const std::unique_ptr<QProcess> second = user.launch();
+    QVERIFY(second->waitForFinished(20000));
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->exitCode(), 0);
+
+    // The second launch neither reported the running session nor started one of its own.
+    QCOMPARE(first->state(), QProcess::Running);
+    QCOMPARE(user.preferencesBytes(), preferences);
+    QCOMPARE(user.session()->id, *session);
+    quitCleanly(*first);
+}
+
+void TestSingleInstance::secondLaunchAsksTheRunningProcessToComeForward()
+{
+    User user;
+    // This test is the running process.
+    SingleInstance running(kIdentifier, user.runtimeFolder());
+    QCOMPARE(running.claim(), SingleInstance::Role::primary);
+    QSignalSpy activations(&running, &SingleInstance::activationRequested);
+
+    const std::unique_ptr<QProcess> second = user.launch();
+    QVERIFY(activations.wait(20000));
+    // This process keeps serving events while the launch waits for the answer.
+    QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, 20000);
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->exitCode(), 0);
+    QCOMPARE(activations.size(), 1);
+    QVERIFY(!QFile::exists(user.preferencesFile()));
+}
+
+void TestSingleInstance::lockOfAKilledProcessDoesNotBlock()
+{
+    User user;
+    const std::unique_ptr<QProcess> first = user.launch();
+    const std::optional<QString> firstSession = user.waitForSession(*first);
+    QVERIFY(firstSession);
+    first->kill();
+    QVERIFY(first->waitForFinished(20000));
+    QVERIFY(QFile::exists(user.lockFile()));
+    QVERIFY(QFile::exists(user.socketFile()));
+
+    const std::unique_ptr<QProcess> next = user.launch();
+    QVERIFY2(user.waitForSession(*next, firstSession), "the next launch did not run");
+    quitCleanly(*next);
+}
+
+void TestSingleInstance::lockOfAnEndedProcessDoesNotBlock()
+{
+    User user;
+    // A lock file as a process leaves it, naming a process that has ended since.
+    QProcess ended;
+    ended.start(QStringLiteral("true"), QStringList());
+    QVERIFY(ended.waitForStarted(20000));
+    const qint64 endedId = ended.processId();
+    QVERIFY(ended.waitForFinished(20000));
+    QFile lock(user.lockFile());
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    // The lock file's own format: process id, name, host, machine and boot identifiers.
+    lock.write(QByteArray::number(endedId) + "\nveltrin\n" + QSysInfo::machineHostName().toUtf8() + "\n"
+        + QSysInfo::machineUniqueId() + "\n" + QSysInfo::bootUniqueId() + "\n");
+    lock.close();
+
+    const std::unique_ptr<QProcess> next = user.launch();
+    QVERIFY2(user.waitForSession(*next), "the launch did not run");
+    quitCleanly(*next);
+}
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"
