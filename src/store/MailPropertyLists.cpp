@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
 
 #include <plist/plist.h>
 
@@ -124,7 +126,8 @@ public:
         if (m_offsetSize < 1 || m_offsetSize > 8 || m_refSize < 1 || m_refSize > 8)
             return false;
         const quint64 tableLimit = m_size - trailerSize;
-        if (m_objectCount == 0 || top >= m_objectCount || m_offsetTable < headerSize || m_offsetTable > tableLimit)
+        if (m_objectCount == 0 || top >= m_objectCount || m_offsetTable < headerSize
+            || m_offsetTable > tableLimit)
             return false;
         if (m_objectCount > (tableLimit - m_offsetTable) / m_offsetSize)
             return false;
@@ -134,10 +137,10 @@ public:
 private:
     struct Frame {
         quint64 object;
-        quint64 refs;      // first reference
-        quint64 refCount;  // children to visit
-        quint64 next = 0;  // next child
-        qint64 nodes = 1;  // expanded size so far
+        quint64 refs; // first reference
+        quint64 refCount; // children to visit
+        quint64 next = 0; // next child
+        qint64 nodes = 1; // expanded size so far
     };
 
     static quint64 readUnsigned(const unsigned char* p, unsigned width)
@@ -188,7 +191,8 @@ private:
             return true;
         };
         // offset < limit holds, and header is at most 10 bytes.
-        const auto fits = [&](quint64 payload) { return header <= limit - offset && payload <= limit - offset - header; };
+        const auto fits
+            = [&](quint64 payload) { return header <= limit - offset && payload <= limit - offset - header; };
 
         switch (type) {
         case 0x0:
@@ -234,7 +238,7 @@ private:
         const auto push = [&](quint64 object) {
             if (stack.size() >= size_t(MailPropertyLists::maxNestingDepth) + 1)
                 return false;
-            Frame frame{object, 0, 0};
+            Frame frame { object, 0, 0 };
             if (!inspect(object, frame.refs, frame.refCount))
                 return false;
             state[size_t(object)] = State::active;
@@ -286,9 +290,40 @@ private:
     quint64 m_offsetTable = 0;
 };
 
-PlistPtr parse(const QByteArray& data)
+// libplist reads XML in UTF-8 only, without a byte order mark; a list written with a mark or in
+// UTF-16 is turned into that first. Empty when the text doesn't decode.
+QByteArray asUtf8Xml(const QByteArray& data)
 {
-    if (data.isEmpty() || data.size() > MailPropertyLists::maxFileSize)
+    if (data.startsWith("\xEF\xBB\xBF"))
+        return data.sliced(3);
+    std::optional<QStringConverter::Encoding> utf16;
+    if (data.startsWith("\xFF\xFE") || data.startsWith(QByteArrayView("<\0", 2)))
+        utf16 = QStringConverter::Utf16LE;
+    else if (data.startsWith("\xFE\xFF") || data.startsWith(QByteArrayView("\0<", 2)))
+        utf16 = QStringConverter::Utf16BE;
+    if (!utf16)
+        return data;
+    if (data.size() % 2 != 0)
+        return {};
+    QStringDecoder decoder(*utf16, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(data);
+    if (decoder.hasError())
+        return {};
+    QString xml = text;
+    // The declaration would still name UTF-16 for bytes that are now UTF-8.
+    static const QRegularExpression declaredEncoding(
+        QStringLiteral(R"(^(<\?xml[^>]*?encoding\s*=\s*)(["'])[^"']*\2)"),
+        QRegularExpression::CaseInsensitiveOption);
+    xml.replace(declaredEncoding, QStringLiteral("\\1\\2UTF-8\\2"));
+    return xml.toUtf8();
+}
+
+PlistPtr parse(const QByteArray& raw)
+{
+    if (raw.isEmpty() || raw.size() > MailPropertyLists::maxFileSize)
+        return {};
+    const QByteArray data = raw.startsWith("bplist00") ? raw : asUtf8Xml(raw);
+    if (data.isEmpty())
         return {};
     const bool binary = data.startsWith("bplist00");
     const bool safe = binary ? BinaryPlistScan(data).isSafe() : xmlStructureIsSafe(data);
@@ -334,8 +369,7 @@ std::optional<QString> textValue(plist_t node)
 }
 
 // Iterators, not indices: indexed access walks the child list from the start every time.
-template <typename Visit>
-void forEachArrayItem(plist_t array, Visit visit)
+template <typename Visit> void forEachArrayItem(plist_t array, Visit visit)
 {
     plist_array_iter rawIter = nullptr;
     plist_array_new_iter(array, &rawIter);
@@ -349,8 +383,7 @@ void forEachArrayItem(plist_t array, Visit visit)
     }
 }
 
-template <typename Visit>
-void forEachDictValue(plist_t dict, Visit visit)
+template <typename Visit> void forEachDictValue(plist_t dict, Visit visit)
 {
     plist_dict_iter rawIter = nullptr;
     plist_dict_new_iter(dict, &rawIter);
@@ -384,7 +417,8 @@ QHash<QString, QString> MailPropertyLists::signatureNamesFromData(const QByteArr
     if (!isType(root.get(), PLIST_ARRAY))
         return {};
     bool wellFormed = true;
-    forEachArrayItem(root.get(), [&](plist_t element) { wellFormed = wellFormed && isType(element, PLIST_DICT); });
+    forEachArrayItem(
+        root.get(), [&](plist_t element) { wellFormed = wellFormed && isType(element, PLIST_DICT); });
     if (!wellFormed)
         return {};
 
@@ -405,7 +439,8 @@ QHash<QString, QStringList> MailPropertyLists::accountsMapFromData(const QByteAr
     if (!isType(root.get(), PLIST_DICT))
         return {};
     bool wellFormed = true;
-    forEachDictValue(root.get(), [&](plist_t account) { wellFormed = wellFormed && isType(account, PLIST_DICT); });
+    forEachDictValue(
+        root.get(), [&](plist_t account) { wellFormed = wellFormed && isType(account, PLIST_DICT); });
     if (!wellFormed)
         return {};
 

@@ -1,9 +1,13 @@
 #include "app/look/Style.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace veltrin {
 
@@ -19,19 +23,65 @@ TextMetrics metrics(Style::TextStyle style)
 {
     using enum Style::TextStyle;
     switch (style) {
-    case largeTitle: return {26, QFont::Normal, 100};
-    case title: return {22, QFont::Normal, 100};
-    case title2: return {17, QFont::Normal, 100};
-    case title3: return {15, QFont::Normal, 100};
-    case headline: return {13, QFont::Bold, 100};
-    case body: return {13, QFont::Normal, 100};
-    case callout: return {12, QFont::Normal, 100};
-    case subheadline: return {11, QFont::Normal, 100};
-    case footnote: return {10, QFont::Normal, 100};
-    case caption: return {10, QFont::Normal, 100};
-    case caption2: return {10, QFont::Normal, 103};
+    case largeTitle:
+        return { 26, QFont::Normal, 100 };
+    case title:
+        return { 22, QFont::Normal, 100 };
+    case title2:
+        return { 17, QFont::Normal, 100 };
+    case title3:
+        return { 15, QFont::Normal, 100 };
+    case headline:
+        return { 13, QFont::Bold, 100 };
+    case body:
+        return { 13, QFont::Normal, 100 };
+    case callout:
+        return { 12, QFont::Normal, 100 };
+    case subheadline:
+        return { 11, QFont::Normal, 100 };
+    case footnote:
+        return { 10, QFont::Normal, 100 };
+    case caption:
+        return { 10, QFont::Normal, 100 };
+    case caption2:
+        return { 10, QFont::Normal, 103 };
     }
-    return {13, QFont::Normal, 100};
+    return { 13, QFont::Normal, 100 };
+}
+
+// A font's declared pitch is not to be trusted (some monospaced fonts declare none): what
+// counts is that narrow and wide letters take the same room.
+bool hasEqualAdvances(const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    const qreal wide = metrics.horizontalAdvance(QLatin1Char('W'));
+    if (wide <= 0)
+        return false;
+    for (const char c : { 'i', 'l', '.', 'M', 'm', '0' }) {
+        if (!qFuzzyCompare(metrics.horizontalAdvance(QLatin1Char(c)), wide))
+            return false;
+    }
+    return true;
+}
+
+QString monospacedFamily()
+{
+    static const QString family = [] {
+        QFont preferred = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        preferred.setStyleHint(QFont::Monospace);
+        if (hasEqualAdvances(preferred))
+            return QFontInfo(preferred).family();
+        // Families that declare a fixed pitch first, then the rest.
+        QStringList families = QFontDatabase::families();
+        std::ranges::stable_partition(
+            families, [](const QString& f) { return QFontDatabase::isFixedPitch(f); });
+        for (const QString& candidate : std::as_const(families)) {
+            if (hasEqualAdvances(QFont(candidate)))
+                return candidate;
+        }
+        return QFontInfo(preferred).family();
+    }();
+    return family;
 }
 
 QColor withAlpha(QColor color, qreal alpha)
@@ -68,7 +118,7 @@ QFont Style::systemFont(int pixelSize, QFont::Weight weight)
 
 QFont Style::monospacedFont(int pixelSize)
 {
-    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont f(monospacedFamily());
     f.setStyleHint(QFont::Monospace);
     f.setPixelSize(pixelSize);
     return f;
@@ -78,16 +128,26 @@ QColor Style::color(Color color, bool dark)
 {
     const QColor ink = dark ? QColor(Qt::white) : QColor(Qt::black);
     switch (color) {
-    case Color::primary: return withAlpha(ink, 0.85);
-    case Color::secondary: return withAlpha(ink, dark ? 0.55 : 0.50);
-    case Color::tertiary: return withAlpha(ink, dark ? 0.25 : 0.26);
-    case Color::blue: return dark ? QColor(0x0A, 0x84, 0xFF) : QColor(0x00, 0x7A, 0xFF);
-    case Color::green: return dark ? QColor(0x32, 0xD7, 0x4B) : QColor(0x28, 0xCD, 0x41);
-    case Color::orange: return dark ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00);
-    case Color::red: return dark ? QColor(0xFF, 0x45, 0x3A) : QColor(0xFF, 0x3B, 0x30);
-    case Color::windowBackground: return dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(0xEC, 0xEC, 0xEC);
-    case Color::textBackground: return dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(Qt::white);
-    case Color::material: return dark ? QColor(0x3A, 0x3A, 0x3C, 0xD0) : QColor(0xFF, 0xFF, 0xFF, 0xA8);
+    case Color::primary:
+        return withAlpha(ink, 0.85);
+    case Color::secondary:
+        return withAlpha(ink, dark ? 0.55 : 0.50);
+    case Color::tertiary:
+        return withAlpha(ink, dark ? 0.25 : 0.26);
+    case Color::blue:
+        return dark ? QColor(0x0A, 0x84, 0xFF) : QColor(0x00, 0x7A, 0xFF);
+    case Color::green:
+        return dark ? QColor(0x32, 0xD7, 0x4B) : QColor(0x28, 0xCD, 0x41);
+    case Color::orange:
+        return dark ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00);
+    case Color::red:
+        return dark ? QColor(0xFF, 0x45, 0x3A) : QColor(0xFF, 0x3B, 0x30);
+    case Color::windowBackground:
+        return dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(0xEC, 0xEC, 0xEC);
+    case Color::textBackground:
+        return dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(Qt::white);
+    case Color::material:
+        return dark ? QColor(0x3A, 0x3A, 0x3C, 0xD0) : QColor(0xFF, 0xFF, 0xFF, 0xA8);
     }
     return ink;
 }

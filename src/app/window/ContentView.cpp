@@ -1,9 +1,9 @@
 #include "app/window/ContentView.h"
 
-#include "app/window/EmptyStateView.h"
-#include "app/window/LoadingView.h"
 #include "app/onboarding/OnboardingView.h"
 #include "app/sidebar/SplitEditorView.h"
+#include "app/window/EmptyStateView.h"
+#include "app/window/LoadingView.h"
 #include "store/SignatureService.h"
 
 #include <QShowEvent>
@@ -64,7 +64,13 @@ void ContentView::loadSignatures()
     setAppState(AppState::loading);
     restoreOrRequestAccess();
     // Each load ends with its own recomputation; none is ever cancelled.
-    QTimer::singleShot(m_recomputationDelay, this, &ContentView::updateAppState);
+    if (m_scheduler)
+        m_scheduler(m_recomputationDelay, [view = QPointer<ContentView>(this)] {
+            if (view)
+                view->updateAppState();
+        });
+    else
+        QTimer::singleShot(m_recomputationDelay, this, &ContentView::updateAppState);
 }
 
 void ContentView::reloadSignatures()

@@ -2,6 +2,7 @@
 #include "app/window/EmptyStateView.h"
 #include "app/window/LoadingView.h"
 
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
@@ -74,7 +75,10 @@ void TestStateViews::hintKeepsItsStyleAtEveryWidth()
     view.resize(width, 600);
     view.show();
     QLabel* hint = view.hintLabel();
-    QVERIFY(QFontInfo(hint->font()).fixedPitch());
+    // Monospaced as drawn: narrow and wide letters take the same room.
+    const QFontMetricsF hintMetrics(hint->font());
+    QCOMPARE(hintMetrics.horizontalAdvance(QStringLiteral("iiii.lll")),
+        hintMetrics.horizontalAdvance(QStringLiteral("WWWWMMmm")));
     auto* box = qobject_cast<MaterialBox*>(hint->parentWidget());
     QVERIFY(box);
     QCOMPARE(box->cornerRadius(), 6);
