@@ -17,7 +17,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // "VBKM": lets a record from anywhere else fail with a clear message.
-constexpr char kMagic[4] = { 'V', 'B', 'K', 'M' };
+constexpr char kMagic[4] = {'V', 'B', 'K', 'M'};
 constexpr qsizetype kHeaderSize = 4 + 1 + 8 + 8 + 4;
 // Far beyond any real path; keeps a corrupt length from asking for gigabytes.
 constexpr quint32 kMaxPathBytes = 64 * 1024;
@@ -45,21 +45,21 @@ QString absolutePathOf(const QUrl& url)
 
 std::expected<FileIdentity, Error> identityOf(const QString& path)
 {
-    struct stat info { };
+    struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR)
-            return std::unexpected(Error { u"The folder "_s + quotedPath(path) + u" doesn't exist."_s });
-        return std::unexpected(Error { u"The folder "_s + quotedPath(path) + u" can't be examined: "_s
-            + systemErrorText(error) + u'.' });
+            return std::unexpected(Error{u"The folder "_s + quotedPath(path) + u" doesn't exist."_s});
+        return std::unexpected(Error{u"The folder "_s + quotedPath(path) + u" can't be examined: "_s
+                                     + systemErrorText(error) + u'.'});
     }
-    return FileIdentity { quint64(info.st_dev), quint64(info.st_ino) };
+    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
 }
 
 } // namespace
 
-QByteArray BookmarkFolderAccess::encodeRecord(
-    const QString& absolutePath, quint64 device, quint64 inode, quint8 version)
+QByteArray BookmarkFolderAccess::encodeRecord(const QString& absolutePath, quint64 device, quint64 inode,
+                                              quint8 version)
 {
     const QByteArray path = absolutePath.toUtf8();
     QByteArray record(kHeaderSize, Qt::Uninitialized);
@@ -76,8 +76,7 @@ std::expected<QByteArray, Error> BookmarkFolderAccess::bookmarkData(const QUrl& 
 {
     const QString path = absolutePathOf(folder);
     if (path.isEmpty())
-        return std::unexpected(
-            Error { quotedPath(folder.toDisplayString()) + u" isn't a folder on this computer."_s });
+        return std::unexpected(Error{quotedPath(folder.toDisplayString()) + u" isn't a folder on this computer."_s});
     const auto identity = identityOf(path);
     if (!identity)
         return std::unexpected(identity.error());
@@ -86,15 +85,14 @@ std::expected<QByteArray, Error> BookmarkFolderAccess::bookmarkData(const QUrl& 
 
 std::expected<ResolvedBookmark, Error> BookmarkFolderAccess::resolveBookmark(const QByteArray& data)
 {
-    const Error malformed { u"The bookmark data isn't in the correct format."_s };
+    const Error malformed{u"The bookmark data isn't in the correct format."_s};
     if (data.size() < qsizetype(sizeof kMagic) || std::memcmp(data.constData(), kMagic, sizeof kMagic) != 0)
         return std::unexpected(malformed);
     if (data.size() < kHeaderSize)
-        return std::unexpected(Error { u"The bookmark data is incomplete."_s });
+        return std::unexpected(Error{u"The bookmark data is incomplete."_s});
     const quint8 version = quint8(data.at(4));
     if (version > formatVersion)
-        return std::unexpected(Error {
-            u"The bookmark data was made by a newer version of Veltrin (format %1)."_s.arg(version) });
+        return std::unexpected(Error{u"The bookmark data was made by a newer version of Veltrin (format %1)."_s.arg(version)});
     if (version != formatVersion)
         return std::unexpected(malformed);
 
@@ -105,22 +103,21 @@ std::expected<ResolvedBookmark, Error> BookmarkFolderAccess::resolveBookmark(con
     if (pathSize > kMaxPathBytes)
         return std::unexpected(malformed);
     if (data.size() < kHeaderSize + qsizetype(pathSize))
-        return std::unexpected(Error { u"The bookmark data is incomplete."_s });
+        return std::unexpected(Error{u"The bookmark data is incomplete."_s});
     if (data.size() > kHeaderSize + qsizetype(pathSize))
         return std::unexpected(malformed);
 
     const QByteArray pathBytes = data.mid(kHeaderSize);
     const QString path = QString::fromUtf8(pathBytes);
     // A path that does not survive the round trip through UTF-8 was not written by us.
-    if (path.isEmpty() || path.toUtf8() != pathBytes || !QDir::isAbsolutePath(path)
-        || QDir::cleanPath(path) != path)
+    if (path.isEmpty() || path.toUtf8() != pathBytes || !QDir::isAbsolutePath(path) || QDir::cleanPath(path) != path)
         return std::unexpected(malformed);
 
     const auto identity = identityOf(path);
     if (!identity)
         return std::unexpected(identity.error());
     const bool isStale = identity->device != device || identity->inode != inode;
-    return ResolvedBookmark { QUrl::fromLocalFile(path), isStale };
+    return ResolvedBookmark{QUrl::fromLocalFile(path), isStale};
 }
 
 bool BookmarkFolderAccess::startAccessing(const QUrl& folder)

@@ -20,8 +20,8 @@ ProcRunningApplications::ProcRunningApplications(const QString& procRoot, uid_t 
 
 QString ProcRunningApplications::processName(const QString& bundleIdentifier)
 {
-    static const QHash<QString, QString> names {
-        { QStringLiteral("com.apple.mail"), QStringLiteral("Mail") },
+    static const QHash<QString, QString> names{
+        {QStringLiteral("com.apple.mail"), QStringLiteral("Mail")},
     };
     return names.value(bundleIdentifier);
 }

@@ -126,8 +126,7 @@ public:
         if (m_offsetSize < 1 || m_offsetSize > 8 || m_refSize < 1 || m_refSize > 8)
             return false;
         const quint64 tableLimit = m_size - trailerSize;
-        if (m_objectCount == 0 || top >= m_objectCount || m_offsetTable < headerSize
-            || m_offsetTable > tableLimit)
+        if (m_objectCount == 0 || top >= m_objectCount || m_offsetTable < headerSize || m_offsetTable > tableLimit)
             return false;
         if (m_objectCount > (tableLimit - m_offsetTable) / m_offsetSize)
             return false;
@@ -137,10 +136,10 @@ public:
 private:
     struct Frame {
         quint64 object;
-        quint64 refs; // first reference
-        quint64 refCount; // children to visit
-        quint64 next = 0; // next child
-        qint64 nodes = 1; // expanded size so far
+        quint64 refs;      // first reference
+        quint64 refCount;  // children to visit
+        quint64 next = 0;  // next child
+        qint64 nodes = 1;  // expanded size so far
     };
 
     static quint64 readUnsigned(const unsigned char* p, unsigned width)
@@ -191,8 +190,7 @@ private:
             return true;
         };
         // offset < limit holds, and header is at most 10 bytes.
-        const auto fits
-            = [&](quint64 payload) { return header <= limit - offset && payload <= limit - offset - header; };
+        const auto fits = [&](quint64 payload) { return header <= limit - offset && payload <= limit - offset - header; };
 
         switch (type) {
         case 0x0:
@@ -238,7 +236,7 @@ private:
         const auto push = [&](quint64 object) {
             if (stack.size() >= size_t(MailPropertyLists::maxNestingDepth) + 1)
                 return false;
-            Frame frame { object, 0, 0 };
+            Frame frame{object, 0, 0};
             if (!inspect(object, frame.refs, frame.refCount))
                 return false;
             state[size_t(object)] = State::active;
@@ -369,7 +367,8 @@ std::optional<QString> textValue(plist_t node)
 }
 
 // Iterators, not indices: indexed access walks the child list from the start every time.
-template <typename Visit> void forEachArrayItem(plist_t array, Visit visit)
+template <typename Visit>
+void forEachArrayItem(plist_t array, Visit visit)
 {
     plist_array_iter rawIter = nullptr;
     plist_array_new_iter(array, &rawIter);
@@ -383,7 +382,8 @@ template <typename Visit> void forEachArrayItem(plist_t array, Visit visit)
     }
 }
 
-template <typename Visit> void forEachDictValue(plist_t dict, Visit visit)
+template <typename Visit>
+void forEachDictValue(plist_t dict, Visit visit)
 {
     plist_dict_iter rawIter = nullptr;
     plist_dict_new_iter(dict, &rawIter);
@@ -417,8 +417,7 @@ QHash<QString, QString> MailPropertyLists::signatureNamesFromData(const QByteArr
     if (!isType(root.get(), PLIST_ARRAY))
         return {};
     bool wellFormed = true;
-    forEachArrayItem(
-        root.get(), [&](plist_t element) { wellFormed = wellFormed && isType(element, PLIST_DICT); });
+    forEachArrayItem(root.get(), [&](plist_t element) { wellFormed = wellFormed && isType(element, PLIST_DICT); });
     if (!wellFormed)
         return {};
 
@@ -439,8 +438,7 @@ QHash<QString, QStringList> MailPropertyLists::accountsMapFromData(const QByteAr
     if (!isType(root.get(), PLIST_DICT))
         return {};
     bool wellFormed = true;
-    forEachDictValue(
-        root.get(), [&](plist_t account) { wellFormed = wellFormed && isType(account, PLIST_DICT); });
+    forEachDictValue(root.get(), [&](plist_t account) { wellFormed = wellFormed && isType(account, PLIST_DICT); });
     if (!wellFormed)
         return {};
 

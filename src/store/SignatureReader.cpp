@@ -47,7 +47,7 @@ bool isAsciiSpace(QChar c)
 
 constexpr std::array<signed char, 128> makeBase64Table()
 {
-    std::array<signed char, 128> table {};
+    std::array<signed char, 128> table{};
     for (auto& entry : table)
         entry = -1;
     for (int c = 'A'; c <= 'Z'; ++c)
@@ -72,8 +72,7 @@ int base64Value(char16_t c)
 unsigned isBase64Letter(char16_t c)
 {
     const unsigned u = c;
-    return unsigned((u | 0x20u) - u'a' < 26u) | unsigned(u - u'0' < 10u) | unsigned(u == u'+')
-        | unsigned(u == u'/');
+    return unsigned((u | 0x20u) - u'a' < 26u) | unsigned(u - u'0' < 10u) | unsigned(u == u'+') | unsigned(u == u'/');
 }
 
 // "data:", the media type, ";base64," and the part's Base64 in one padded line; nothing when
@@ -163,8 +162,8 @@ struct InlineImage {
 
 // Replaces "cid:" + id with the address. A reference that also spells a longer content id of
 // another image ("cid:logo2" while replacing "logo") is left for that image.
-QString replaceReferences(
-    const QString& html, const QString& contentId, const QString& address, const QList<QString>& longerIds)
+QString replaceReferences(const QString& html, const QString& contentId, const QString& address,
+                          const QList<QString>& longerIds)
 {
     const QString needle = u"cid:"_s + contentId;
     const QStringView text(html);
@@ -173,8 +172,7 @@ QString replaceReferences(
     for (qsizetype found = indexOfAnchored(text, needle, 3); found >= 0;
          found = indexOfAnchored(text, needle, 3, found + needle.size())) {
         const QStringView after = text.sliced(found + 4);
-        if (std::none_of(
-                longerIds.begin(), longerIds.end(), [&](const QString& id) { return after.startsWith(id); }))
+        if (std::none_of(longerIds.begin(), longerIds.end(), [&](const QString& id) { return after.startsWith(id); }))
             positions.push_back(found);
     }
     if (positions.empty())
@@ -216,8 +214,7 @@ qsizetype matchObjectTag(QStringView text, qsizetype start, QStringView address,
             continue;
         const qsizetype value = p + 6;
         const qsizetype quote = value + address.size();
-        if (quote >= text.size() || text[quote] != u'"'
-            || !equalsIgnoringCase(text.sliced(value, address.size()), address))
+        if (quote >= text.size() || text[quote] != u'"' || !equalsIgnoringCase(text.sliced(value, address.size()), address))
             continue;
         const qsizetype end = text.indexOf(u'>', quote + 1);
         return end < 0 ? -1 : end + 1;
@@ -301,8 +298,9 @@ QString readMultipart(QStringView body, const QString& boundary)
     const QString contentType = u"content-type"_s;
     const QString transferEncoding = u"content-transfer-encoding"_s;
 
-    const auto htmlPart = std::find_if(parts.begin(), parts.end(),
-        [&](const MIMEPartView& part) { return lowerValue(part, contentType).contains("text/html"_L1); });
+    const auto htmlPart = std::find_if(parts.begin(), parts.end(), [&](const MIMEPartView& part) {
+        return lowerValue(part, contentType).contains("text/html"_L1);
+    });
     if (htmlPart == parts.end())
         return body.toString();
 
@@ -314,7 +312,7 @@ QString readMultipart(QStringView body, const QString& boundary)
     for (const MIMEPartView& part : parts) {
         if (lowerValue(part, contentType).contains("image/"_L1) && part.headers.contains(u"content-id"_s)
             && lowerValue(part, transferEncoding).contains("base64"_L1))
-            images.append({ contentIdOf(part), &part });
+            images.append({contentIdOf(part), &part});
     }
 
     for (const InlineImage& image : images) {
@@ -323,8 +321,7 @@ QString readMultipart(QStringView body, const QString& boundary)
             continue;
         QList<QString> longerIds;
         for (const InlineImage& other : images) {
-            if (other.contentId.size() > image.contentId.size()
-                && other.contentId.startsWith(image.contentId))
+            if (other.contentId.size() > image.contentId.size() && other.contentId.startsWith(image.contentId))
                 longerIds.append(other.contentId);
         }
         html = replaceReferences(html, image.contentId, *address, longerIds);
@@ -345,8 +342,7 @@ std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePat
 {
     QFile file(filePath.toLocalFile());
     const auto unreadable = [&] {
-        return std::unexpected(Error { u"The file %1 could not be read: %2"_s.arg(
-            quotedPath(describedName(filePath)), file.errorString()) });
+        return std::unexpected(Error{u"The file %1 could not be read: %2"_s.arg(quotedPath(describedName(filePath)), file.errorString())});
     };
     if (!file.open(QIODevice::ReadOnly))
         return unreadable();
@@ -356,12 +352,10 @@ std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePat
 
     // The text is kept exactly as stored, a byte order mark included, so that saving writes back
     // the header block it was given.
-    QStringDecoder decoder(QStringConverter::Utf8,
-        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        return std::unexpected(
-            Error { u"The file %1 is not valid UTF-8 text."_s.arg(quotedPath(describedName(filePath))) });
+        return std::unexpected(Error{u"The file %1 is not valid UTF-8 text."_s.arg(quotedPath(describedName(filePath)))});
     return parse(text);
 }
 
@@ -369,9 +363,9 @@ SignatureContent SignatureReader::parse(const QString& text)
 {
     const qsizetype blank = text.indexOf(u"\n\n");
     if (blank < 0)
-        return { QString(), text };
+        return {QString(), text};
 
-    SignatureContent content { text.first(blank), QString() };
+    SignatureContent content{text.first(blank), QString()};
     const QStringView body = QStringView(text).sliced(blank + 2);
     if (const std::optional<QString> line = findContentTypeLine(content.header);
         line && line->toLower().contains("multipart/"_L1)) {

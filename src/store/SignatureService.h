@@ -42,7 +42,7 @@ public:
 
     // The services must outlive this object. homeFolder is the user's home folder.
     SignatureService(Preferences& preferences, FolderAccess& folderAccess, FolderPanel& folderPanel,
-        QString homeFolder, QObject* parent = nullptr);
+                     QString homeFolder, QObject* parent = nullptr);
     ~SignatureService() override;
     Q_DISABLE_COPY_MOVE(SignatureService)
 

@@ -156,8 +156,8 @@ void TestFolderAccess::malformedRecords_data()
     QTest::addRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16) << malformed;
     QTest::addRow("magic only") << valid.left(4) << incomplete;
     QTest::addRow("path cut short") << valid.chopped(1) << incomplete;
-    QTest::addRow("future version") << BookmarkFolderAccess::encodeRecord(
-        path, 1, 2, 7) << u"The bookmark data was made by a newer version of Veltrin (format 7)."_s;
+    QTest::addRow("future version") << BookmarkFolderAccess::encodeRecord(path, 1, 2, 7)
+                                    << u"The bookmark data was made by a newer version of Veltrin (format 7)."_s;
     QTest::addRow("version 0") << BookmarkFolderAccess::encodeRecord(path, 1, 2, 0) << malformed;
     QTest::addRow("trailing bytes") << valid + "x" << malformed;
     QTest::addRow("relative path") << BookmarkFolderAccess::encodeRecord(u"tmp"_s, 1, 2) << malformed;
@@ -205,8 +205,7 @@ void TestFolderAccess::bookmarkFailures_data()
                                     << u"The folder \u201C/nonexistent/veltrin\u201D doesn't exist."_s;
     QTest::addRow("below a file") << QUrl::fromLocalFile(u"/etc/hostname/inner"_s)
                                   << u"The folder \u201C/etc/hostname/inner\u201D doesn't exist."_s;
-    QTest::addRow("remote URL") << QUrl(u"https://example.com/x"_s)
-                                << u"\u201Chttps://example.com/x\u201D isn't a folder on this computer."_s;
+    QTest::addRow("remote URL") << QUrl(u"https://example.com/x"_s) << u"\u201Chttps://example.com/x\u201D isn't a folder on this computer."_s;
     QTest::addRow("empty URL") << QUrl() << u"\u201C\u201D isn't a folder on this computer."_s;
 }
 
@@ -261,8 +260,7 @@ void TestFolderAccess::unreadableFolder()
     QVERIFY(data);
     QVERIFY(access.resolveBookmark(*data));
     QVERIFY(!access.startAccessing(QUrl::fromLocalFile(folder)));
-    QVERIFY(QFile::setPermissions(
-        folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
 }
 
 void TestFolderAccess::stopIsBookkeeping()
@@ -366,8 +364,7 @@ void TestFolderAccess::twoPanelsAnswerOnTheirOwn()
     panel.begin(options, recordInto(b));
     const QList<QFileDialog*> dialogs = openDialogs();
     QCOMPARE(dialogs.size(), 2);
-    QFileDialog* secondDialog
-        = QDir(dialogs.at(0)->directory()).canonicalPath() == QDir(second.path()).canonicalPath()
+    QFileDialog* secondDialog = QDir(dialogs.at(0)->directory()).canonicalPath() == QDir(second.path()).canonicalPath()
         ? dialogs.at(0)
         : dialogs.at(1);
     QFileDialog* firstDialog = secondDialog == dialogs.at(0) ? dialogs.at(1) : dialogs.at(0);
@@ -389,13 +386,13 @@ void TestFolderAccess::panelClosedWithItsParent()
     window->show();
     DialogFolderPanel panel(window.get());
     Answer answer;
-    panel.begin(FolderPanelOptions {}, recordInto(answer));
+    panel.begin(FolderPanelOptions{}, recordInto(answer));
     QCOMPARE(openDialogs().size(), 1);
     window.reset();
     QCOMPARE(answer.calls, 1);
     QCOMPARE(answer.response, FolderPanelResponse::cancel);
     // A panel whose parent is gone makes dialogs without one.
-    panel.begin(FolderPanelOptions {}, recordInto(answer));
+    panel.begin(FolderPanelOptions{}, recordInto(answer));
     QCOMPARE(openDialogs().size(), 1);
     openDialogs().constFirst()->reject();
     QCOMPARE(answer.calls, 2);

@@ -22,22 +22,21 @@ namespace {
 QByteArray xmlPlist(const QByteArray& body)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
            "<plist version=\"1.0\">\n"
         + body + "\n</plist>\n";
 }
 
 QByteArray nameEntry(const QByteArray& id, const QByteArray& name)
 {
-    return "<dict><key>SignatureUniqueId</key><string>" + id + "</string><key>SignatureName</key><string>"
-        + name + "</string></dict>";
+    return "<dict><key>SignatureUniqueId</key><string>" + id + "</string><key>SignatureName</key><string>" + name
+        + "</string></dict>";
 }
 
 QByteArray account(const QByteArray& key, const QByteArray& url, const QByteArray& signatures)
 {
-    return "<key>" + key + "</key><dict><key>AccountURL</key><string>" + url
-        + "</string><key>Signatures</key><array>" + signatures + "</array></dict>";
+    return "<key>" + key + "</key><dict><key>AccountURL</key><string>" + url + "</string><key>Signatures</key><array>"
+        + signatures + "</array></dict>";
 }
 
 // The order of addresses gathered from several accounts is not fixed.
@@ -133,7 +132,7 @@ QByteArray binaryNames(const QList<std::pair<QString, QString>>& entries)
     const int nameKey = plist.string("SignatureName");
     QList<int> elements;
     for (const auto& [id, name] : entries)
-        elements.append(plist.dict({ { idKey, plist.utf16(id) }, { nameKey, plist.utf16(name) } }));
+        elements.append(plist.dict({{idKey, plist.utf16(id)}, {nameKey, plist.utf16(name)}}));
     return plist.data(plist.array(elements));
 }
 
@@ -163,8 +162,7 @@ void TestMailPropertyLists::emailAddress_data()
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("expected");
     QTest::addRow("percent-encoded at") << u"imap://user%40mailhost/"_s << u"user@mailhost"_s;
-    QTest::addRow("host and port stay")
-        << u"imap://user%40mailhost@imapserver:993/"_s << u"user@mailhost@imapserver:993"_s;
+    QTest::addRow("host and port stay") << u"imap://user%40mailhost@imapserver:993/"_s << u"user@mailhost@imapserver:993"_s;
     QTest::addRow("plain at") << u"pop://user@popserver"_s << u"user@popserver"_s;
     QTest::addRow("no scheme") << u"user%40mailhost"_s << u"user@mailhost"_s;
     QTest::addRow("empty host") << u"ews:///Mailbox/user"_s << u"Mailbox"_s;
@@ -189,37 +187,30 @@ void TestMailPropertyLists::signatureNames_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<NamesMap>("expected");
-    QTest::addRow("two names") << xmlPlist(
-        "<array>" + nameEntry("S1", "Work") + nameEntry("S2", "Caf&#233; &amp; Co") + "</array>")
-                               << NamesMap { { u"S1"_s, u"Work"_s }, { u"S2"_s, u"Caf\u00E9 & Co"_s } };
-    QTest::addRow("later duplicate wins")
-        << xmlPlist("<array>" + nameEntry("S1", "First") + nameEntry("S1", "Second") + "</array>")
-        << NamesMap { { u"S1"_s, u"Second"_s } };
+    QTest::addRow("two names") << xmlPlist("<array>" + nameEntry("S1", "Work") + nameEntry("S2", "Caf&#233; &amp; Co") + "</array>")
+                               << NamesMap{{u"S1"_s, u"Work"_s}, {u"S2"_s, u"Caf\u00E9 & Co"_s}};
+    QTest::addRow("later duplicate wins") << xmlPlist("<array>" + nameEntry("S1", "First") + nameEntry("S1", "Second") + "</array>")
+                                          << NamesMap{{u"S1"_s, u"Second"_s}};
     QTest::addRow("number as name skipped")
-        << xmlPlist("<array><dict><key>SignatureUniqueId</key><string>S1</string><key>SignatureName</"
-                    "key><integer>3</integer></dict>"
-               + nameEntry("S2", "Home") + "</array>")
-        << NamesMap { { u"S2"_s, u"Home"_s } };
-    QTest::addRow("missing keys skipped") << xmlPlist(
-        "<array><dict><key>SignatureName</key><string>No id</string></dict><dict/>" + nameEntry("S2", "Home")
-        + "<dict><key>SignatureUniqueId</key><string>S3</string></dict></array>")
-                                          << NamesMap { { u"S2"_s, u"Home"_s } };
-    QTest::addRow("other keys ignored") << xmlPlist(
-        "<array><dict><key>SignatureIsRich</key><true/><key>SignatureUniqueId</key><string>S1</string>"
-        "<key>Extra</key><array><dict/></array><key>SignatureName</key><string>Work</string></dict></array>")
-                                        << NamesMap { { u"S1"_s, u"Work"_s } };
-    QTest::addRow("empty name kept") << xmlPlist("<array>" + nameEntry("S1", "") + "</array>")
-                                     << NamesMap { { u"S1"_s, QString() } };
+        << xmlPlist("<array><dict><key>SignatureUniqueId</key><string>S1</string><key>SignatureName</key><integer>3</integer></dict>"
+                    + nameEntry("S2", "Home") + "</array>")
+        << NamesMap{{u"S2"_s, u"Home"_s}};
+    QTest::addRow("missing keys skipped")
+        << xmlPlist("<array><dict><key>SignatureName</key><string>No id</string></dict><dict/>" + nameEntry("S2", "Home")
+                    + "<dict><key>SignatureUniqueId</key><string>S3</string></dict></array>")
+        << NamesMap{{u"S2"_s, u"Home"_s}};
+    QTest::addRow("other keys ignored")
+        << xmlPlist("<array><dict><key>SignatureIsRich</key><true/><key>SignatureUniqueId</key><string>S1</string>"
+                    "<key>Extra</key><array><dict/></array><key>SignatureName</key><string>Work</string></dict></array>")
+        << NamesMap{{u"S1"_s, u"Work"_s}};
+    QTest::addRow("empty name kept") << xmlPlist("<array>" + nameEntry("S1", "") + "</array>") << NamesMap{{u"S1"_s, QString()}};
     QTest::addRow("empty array") << xmlPlist("<array/>") << NamesMap();
-    QTest::addRow("root is a dictionary")
-        << xmlPlist("<dict><key>S1</key>" + nameEntry("S1", "Work") + "</dict>") << NamesMap();
-    QTest::addRow("one text element spoils all") << xmlPlist(
-        "<array>" + nameEntry("S1", "Work") + "<string>stray</string>" + nameEntry("S2", "Home") + "</array>")
-                                                 << NamesMap();
-    QTest::addRow("one array element spoils all")
-        << xmlPlist("<array>" + nameEntry("S1", "Work") + "<array/></array>") << NamesMap();
-    QTest::addRow("not a property list")
-        << QByteArray("SignatureUniqueId = S1; SignatureName = Work;") << NamesMap();
+    QTest::addRow("root is a dictionary") << xmlPlist("<dict><key>S1</key>" + nameEntry("S1", "Work") + "</dict>") << NamesMap();
+    QTest::addRow("one text element spoils all")
+        << xmlPlist("<array>" + nameEntry("S1", "Work") + "<string>stray</string>" + nameEntry("S2", "Home") + "</array>")
+        << NamesMap();
+    QTest::addRow("one array element spoils all") << xmlPlist("<array>" + nameEntry("S1", "Work") + "<array/></array>") << NamesMap();
+    QTest::addRow("not a property list") << QByteArray("SignatureUniqueId = S1; SignatureName = Work;") << NamesMap();
     QTest::addRow("unclosed") << xmlPlist("<array>" + nameEntry("S1", "Work")) << NamesMap();
     QTest::addRow("empty file") << QByteArray() << NamesMap();
 }
@@ -236,40 +227,36 @@ void TestMailPropertyLists::accountsMap_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<AccountsMap>("expected");
     const QByteArray s1 = "<string>S1</string>", s2 = "<string>S2</string>";
-    QTest::addRow("one account, two ids")
-        << xmlPlist("<dict>" + account("A", "imap://user%40mailhost/", s1 + s2) + "</dict>")
-        << AccountsMap { { u"S1"_s, { u"user@mailhost"_s } }, { u"S2"_s, { u"user@mailhost"_s } } };
-    QTest::addRow("same address twice") << xmlPlist("<dict>" + account("A", "imap://user%40mailhost/", s1)
-        + account("B", "smtp://user%40mailhost/", s1)
-        + "</dict>") << AccountsMap { { u"S1"_s, { u"user@mailhost"_s, u"user@mailhost"_s } } };
+    QTest::addRow("one account, two ids") << xmlPlist("<dict>" + account("A", "imap://user%40mailhost/", s1 + s2) + "</dict>")
+                                          << AccountsMap{{u"S1"_s, {u"user@mailhost"_s}}, {u"S2"_s, {u"user@mailhost"_s}}};
+    QTest::addRow("same address twice")
+        << xmlPlist("<dict>" + account("A", "imap://user%40mailhost/", s1) + account("B", "smtp://user%40mailhost/", s1) + "</dict>")
+        << AccountsMap{{u"S1"_s, {u"user@mailhost"_s, u"user@mailhost"_s}}};
     QTest::addRow("id listed twice") << xmlPlist("<dict>" + account("A", "pop://me@pop", s1 + s1) + "</dict>")
-                                     << AccountsMap { { u"S1"_s, { u"me@pop"_s, u"me@pop"_s } } };
-    QTest::addRow("two accounts share an id") << xmlPlist("<dict>" + account("A", "imap://a%40x/", s1 + s2)
-        + account("B", "imap://b%40x/", s1)
-        + "</dict>") << AccountsMap { { u"S1"_s, { u"a@x"_s, u"b@x"_s } }, { u"S2"_s, { u"a@x"_s } } };
-    QTest::addRow("number among ids skips the account") << xmlPlist("<dict>"
-        + account("A", "imap://a%40x/", s1 + "<integer>7</integer>") + account("B", "imap://b%40x/", s2)
-        + "</dict>") << AccountsMap { { u"S2"_s, { u"b@x"_s } } };
+                                     << AccountsMap{{u"S1"_s, {u"me@pop"_s, u"me@pop"_s}}};
+    QTest::addRow("two accounts share an id")
+        << xmlPlist("<dict>" + account("A", "imap://a%40x/", s1 + s2) + account("B", "imap://b%40x/", s1) + "</dict>")
+        << AccountsMap{{u"S1"_s, {u"a@x"_s, u"b@x"_s}}, {u"S2"_s, {u"a@x"_s}}};
+    QTest::addRow("number among ids skips the account")
+        << xmlPlist("<dict>" + account("A", "imap://a%40x/", s1 + "<integer>7</integer>") + account("B", "imap://b%40x/", s2)
+                    + "</dict>")
+        << AccountsMap{{u"S2"_s, {u"b@x"_s}}};
     QTest::addRow("missing or wrong URL skips the account")
         << xmlPlist("<dict><key>A</key><dict><key>Signatures</key><array>" + s1
-               + "</array></dict><key>B</key><dict><key>AccountURL</key><data>AAAA</data><key>Signatures</"
-                 "key><array>"
-               + s1 + "</array></dict>" + account("C", "imap://c%40x/", s2) + "</dict>")
-        << AccountsMap { { u"S2"_s, { u"c@x"_s } } };
-    QTest::addRow("signatures not an array skips the account") << xmlPlist(
-        "<dict><key>A</key><dict><key>AccountURL</key><string>imap://a%40x/</string><key>Signatures</key>"
-        + s1 + "</dict>" + account("C", "imap://c%40x/", s2) + "</dict>")
-                                                               << AccountsMap { { u"S2"_s, { u"c@x"_s } } };
-    QTest::addRow("empty signatures add nothing")
-        << xmlPlist("<dict>" + account("A", "imap://a%40x/", "") + "</dict>") << AccountsMap();
-    QTest::addRow("%%2540 stays") << xmlPlist("<dict>" + account("A", "imap://user%2540mailhost/", s1)
-        + "</dict>") << AccountsMap { { u"S1"_s, { u"user%2540mailhost"_s } } };
-    QTest::addRow("a value that is an array spoils all") << xmlPlist(
-        "<dict>" + account("A", "imap://a%40x/", s1) + "<key>B</key><array>" + s2 + "</array></dict>")
-                                                         << AccountsMap();
+                    + "</array></dict><key>B</key><dict><key>AccountURL</key><data>AAAA</data><key>Signatures</key><array>" + s1
+                    + "</array></dict>" + account("C", "imap://c%40x/", s2) + "</dict>")
+        << AccountsMap{{u"S2"_s, {u"c@x"_s}}};
+    QTest::addRow("signatures not an array skips the account")
+        << xmlPlist("<dict><key>A</key><dict><key>AccountURL</key><string>imap://a%40x/</string><key>Signatures</key>" + s1
+                    + "</dict>" + account("C", "imap://c%40x/", s2) + "</dict>")
+        << AccountsMap{{u"S2"_s, {u"c@x"_s}}};
+    QTest::addRow("empty signatures add nothing") << xmlPlist("<dict>" + account("A", "imap://a%40x/", "") + "</dict>") << AccountsMap();
+    QTest::addRow("%%2540 stays") << xmlPlist("<dict>" + account("A", "imap://user%2540mailhost/", s1) + "</dict>")
+                                 << AccountsMap{{u"S1"_s, {u"user%2540mailhost"_s}}};
+    QTest::addRow("a value that is an array spoils all")
+        << xmlPlist("<dict>" + account("A", "imap://a%40x/", s1) + "<key>B</key><array>" + s2 + "</array></dict>") << AccountsMap();
     QTest::addRow("a value that is text spoils all")
-        << xmlPlist("<dict>" + account("A", "imap://a%40x/", s1) + "<key>B</key><string>x</string></dict>")
-        << AccountsMap();
+        << xmlPlist("<dict>" + account("A", "imap://a%40x/", s1) + "<key>B</key><string>x</string></dict>") << AccountsMap();
     QTest::addRow("root is an array") << xmlPlist("<array><dict/></array>") << AccountsMap();
     QTest::addRow("empty dictionary") << xmlPlist("<dict/>") << AccountsMap();
     QTest::addRow("garbage") << QByteArray("\x00\x01\x02garbage\xff", 11) << AccountsMap();
@@ -285,14 +272,11 @@ void TestMailPropertyLists::accountsMap()
 void TestMailPropertyLists::binaryLists()
 {
     // Written by another program's binary writer, with shared objects.
-    QCOMPARE(
-        MailPropertyLists::signatureNamesFromData(test::readFixture(u"plists/AllSignatures.binary.plist"_s)),
-        (NamesMap { { u"8A3F0C1E-0001"_s, u"Work"_s },
-            { u"8A3F0C1E-0002"_s, u"Priv\u00E9 \u2013 \u2615 \U0001F600"_s } }));
-    QCOMPARE(sortedLists(MailPropertyLists::accountsMapFromData(
-                 test::readFixture(u"plists/AccountsMap.binary.plist"_s))),
-        sortedLists({ { u"8A3F0C1E-0001"_s, { u"jane@example.org@imap.example.org:993"_s } },
-            { u"8A3F0C1E-0002"_s, { u"jane@example.org@imap.example.org:993"_s, u"Mailbox"_s } } }));
+    QCOMPARE(MailPropertyLists::signatureNamesFromData(test::readFixture(u"plists/AllSignatures.binary.plist"_s)),
+             (NamesMap{{u"8A3F0C1E-0001"_s, u"Work"_s}, {u"8A3F0C1E-0002"_s, u"Priv\u00E9 \u2013 \u2615 \U0001F600"_s}}));
+    QCOMPARE(sortedLists(MailPropertyLists::accountsMapFromData(test::readFixture(u"plists/AccountsMap.binary.plist"_s))),
+             sortedLists({{u"8A3F0C1E-0001"_s, {u"jane@example.org@imap.example.org:993"_s}},
+                          {u"8A3F0C1E-0002"_s, {u"jane@example.org@imap.example.org:993"_s, u"Mailbox"_s}}}));
 
     // Ours, with long counts and UTF-16 text.
     QList<std::pair<QString, QString>> entries;
@@ -300,7 +284,7 @@ void TestMailPropertyLists::binaryLists()
     for (int i = 0; i < 40; ++i) {
         const QString id = u"ID-%1"_s.arg(i);
         const QString name = u"Signatur \u00FC %1 \U0001F4E7"_s.arg(i);
-        entries.append({ id, name });
+        entries.append({id, name});
         expected.insert(id, name);
     }
     QCOMPARE(MailPropertyLists::signatureNamesFromData(binaryNames(entries)), expected);
@@ -353,8 +337,7 @@ void TestMailPropertyLists::filesInTheFolder()
     QTemporaryDir dir;
     const QDir folder(dir.path());
     const QByteArray names = xmlPlist("<array>" + nameEntry("S1", "Work") + "</array>");
-    const QByteArray accounts
-        = xmlPlist("<dict>" + account("A", "imap://a%40x/", "<string>S1</string>") + "</dict>");
+    const QByteArray accounts = xmlPlist("<dict>" + account("A", "imap://a%40x/", "<string>S1</string>") + "</dict>");
     if (layout == u"files") {
         QVERIFY(test::writeFile(folder.filePath(u"AllSignatures.plist"_s), names));
         QVERIFY(test::writeFile(folder.filePath(u"AccountsMap.plist"_s), accounts));
@@ -378,8 +361,8 @@ void TestMailPropertyLists::filesInTheFolder()
     // The service's readers are these.
     const NamesMap readNames = SignatureService::readSignatureNames(url);
     const AccountsMap readAccounts = SignatureService::readAccountsMap(url);
-    const NamesMap expectedNames { { u"S1"_s, u"Work"_s } };
-    const AccountsMap expectedAccounts { { u"S1"_s, { u"a@x"_s } } };
+    const NamesMap expectedNames{{u"S1"_s, u"Work"_s}};
+    const AccountsMap expectedAccounts{{u"S1"_s, {u"a@x"_s}}};
     QCOMPARE(readNames, expectNames ? expectedNames : NamesMap());
     QCOMPARE(readAccounts, expectNames ? expectedAccounts : AccountsMap());
 }
@@ -390,27 +373,23 @@ void TestMailPropertyLists::hostileInput_data()
     QTest::addColumn<bool>("accounts"); // read with the accounts reader, else the names reader
     QTest::addColumn<bool>("expectEntries");
 
-    const QByteArray deepXml = "<array>" + QByteArray("<array>").repeated(200000)
-        + QByteArray("</array>").repeated(200000) + "</array>";
+    const QByteArray deepXml = "<array>" + QByteArray("<array>").repeated(200000) + QByteArray("</array>").repeated(200000) + "</array>";
     QTest::addRow("deep XML") << xmlPlist(deepXml) << false << false;
-    QTest::addRow("deep XML, unclosed")
-        << xmlPlist(QByteArray("<dict><key>k</key>").repeated(300000)) << true << false;
+    QTest::addRow("deep XML, unclosed") << xmlPlist(QByteArray("<dict><key>k</key>").repeated(300000)) << true << false;
     QTest::addRow("nesting just over the limit")
         << xmlPlist(QByteArray("<array>").repeated(MailPropertyLists::maxNestingDepth + 1)
-               + QByteArray("</array>").repeated(MailPropertyLists::maxNestingDepth + 1))
+                    + QByteArray("</array>").repeated(MailPropertyLists::maxNestingDepth + 1))
         << false << false;
     // Moderate nesting in an ignored key is fine; comments and CDATA don't count as nesting.
-    QTest::addRow("nesting within the limit") << xmlPlist(
-        "<dict><key>A</key><dict><key>AccountURL</key><string>imap://a%40x/</string>"
-        "<key>Signatures</key><array><string>S1</string></array><key>Deep</key>"
-        + QByteArray("<array>").repeated(30) + QByteArray("</array>").repeated(30)
-        + "<!-- <array><array><array> --><key>C</key><string><![CDATA[<dict><dict>]]></string></dict></dict>")
-                                              << true << true;
-    QTest::addRow("huge XML") << xmlPlist(
-        "<array>" + nameEntry("S1", QByteArray(MailPropertyLists::maxFileSize, 'x')) + "</array>")
+    QTest::addRow("nesting within the limit")
+        << xmlPlist("<dict><key>A</key><dict><key>AccountURL</key><string>imap://a%40x/</string>"
+                    "<key>Signatures</key><array><string>S1</string></array><key>Deep</key>"
+                    + QByteArray("<array>").repeated(30) + QByteArray("</array>").repeated(30)
+                    + "<!-- <array><array><array> --><key>C</key><string><![CDATA[<dict><dict>]]></string></dict></dict>")
+        << true << true;
+    QTest::addRow("huge XML") << xmlPlist("<array>" + nameEntry("S1", QByteArray(MailPropertyLists::maxFileSize, 'x')) + "</array>")
                               << false << false;
-    QTest::addRow("many nodes") << xmlPlist(
-        "<array>" + QByteArray("<dict/>").repeated(MailPropertyLists::maxNodeCount + 1) + "</array>")
+    QTest::addRow("many nodes") << xmlPlist("<array>" + QByteArray("<dict/>").repeated(MailPropertyLists::maxNodeCount + 1) + "</array>")
                                 << false << false;
 
     {
@@ -418,13 +397,13 @@ void TestMailPropertyLists::hostileInput_data()
         BinaryPlist plist;
         int previous = plist.array({});
         for (int i = 0; i < 100000; ++i)
-            previous = plist.array({ previous });
+            previous = plist.array({previous});
         QTest::addRow("deep binary") << plist.data(previous) << false << false;
     }
     {
         BinaryPlist plist;
         const int self = plist.array({});
-        plist.replace(self, BinaryPlist::marker(0xA, 1) + BinaryPlist::references({ self }));
+        plist.replace(self, BinaryPlist::marker(0xA, 1) + BinaryPlist::references({self}));
         QTest::addRow("binary array containing itself") << plist.data(self) << false << false;
     }
     {
@@ -432,10 +411,8 @@ void TestMailPropertyLists::hostileInput_data()
         const int a = plist.dict({});
         const int b = plist.dict({});
         const int key = plist.string("k");
-        plist.replace(a,
-            BinaryPlist::marker(0xD, 1) + BinaryPlist::references({ key }) + BinaryPlist::references({ b }));
-        plist.replace(b,
-            BinaryPlist::marker(0xD, 1) + BinaryPlist::references({ key }) + BinaryPlist::references({ a }));
+        plist.replace(a, BinaryPlist::marker(0xD, 1) + BinaryPlist::references({key}) + BinaryPlist::references({b}));
+        plist.replace(b, BinaryPlist::marker(0xD, 1) + BinaryPlist::references({key}) + BinaryPlist::references({a}));
         QTest::addRow("binary cycle through two dictionaries") << plist.data(a) << true << false;
     }
     {
@@ -443,12 +420,12 @@ void TestMailPropertyLists::hostileInput_data()
         BinaryPlist plist;
         int level = plist.string("x");
         for (int i = 0; i < 40; ++i)
-            level = plist.array({ level, level });
+            level = plist.array({level, level});
         QTest::addRow("binary shared-object bomb") << plist.data(level) << false << false;
     }
-    const QByteArray names = binaryNames({ { u"S1"_s, u"Work"_s }, { u"S2"_s, u"Home"_s } });
+    const QByteArray names = binaryNames({{u"S1"_s, u"Work"_s}, {u"S2"_s, u"Home"_s}});
     QTest::addRow("binary, intact") << names << false << true;
-    for (const int cut : { 1, 8, 33, 40 })
+    for (const int cut : {1, 8, 33, 40})
         QTest::addRow("binary, %d bytes cut", cut) << names.left(names.size() - cut) << false << false;
     QTest::addRow("binary header only") << QByteArray("bplist00") << false << false;
     {
@@ -467,7 +444,7 @@ void TestMailPropertyLists::hostileInput_data()
     {
         BinaryPlist plist;
         const int element = plist.add(QByteArray(1, char(0x70)) + "?"); // no such object type
-        QTest::addRow("binary, unknown object") << plist.data(plist.array({ element })) << false << false;
+        QTest::addRow("binary, unknown object") << plist.data(plist.array({element})) << false << false;
     }
 }
 

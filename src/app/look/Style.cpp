@@ -23,30 +23,19 @@ TextMetrics metrics(Style::TextStyle style)
 {
     using enum Style::TextStyle;
     switch (style) {
-    case largeTitle:
-        return { 26, QFont::Normal, 100 };
-    case title:
-        return { 22, QFont::Normal, 100 };
-    case title2:
-        return { 17, QFont::Normal, 100 };
-    case title3:
-        return { 15, QFont::Normal, 100 };
-    case headline:
-        return { 13, QFont::Bold, 100 };
-    case body:
-        return { 13, QFont::Normal, 100 };
-    case callout:
-        return { 12, QFont::Normal, 100 };
-    case subheadline:
-        return { 11, QFont::Normal, 100 };
-    case footnote:
-        return { 10, QFont::Normal, 100 };
-    case caption:
-        return { 10, QFont::Normal, 100 };
-    case caption2:
-        return { 10, QFont::Normal, 103 };
+    case largeTitle: return {26, QFont::Normal, 100};
+    case title: return {22, QFont::Normal, 100};
+    case title2: return {17, QFont::Normal, 100};
+    case title3: return {15, QFont::Normal, 100};
+    case headline: return {13, QFont::Bold, 100};
+    case body: return {13, QFont::Normal, 100};
+    case callout: return {12, QFont::Normal, 100};
+    case subheadline: return {11, QFont::Normal, 100};
+    case footnote: return {10, QFont::Normal, 100};
+    case caption: return {10, QFont::Normal, 100};
+    case caption2: return {10, QFont::Normal, 103};
     }
-    return { 13, QFont::Normal, 100 };
+    return {13, QFont::Normal, 100};
 }
 
 // A font's declared pitch is not to be trusted (some monospaced fonts declare none): what
@@ -128,26 +117,16 @@ QColor Style::color(Color color, bool dark)
 {
     const QColor ink = dark ? QColor(Qt::white) : QColor(Qt::black);
     switch (color) {
-    case Color::primary:
-        return withAlpha(ink, 0.85);
-    case Color::secondary:
-        return withAlpha(ink, dark ? 0.55 : 0.50);
-    case Color::tertiary:
-        return withAlpha(ink, dark ? 0.25 : 0.26);
-    case Color::blue:
-        return dark ? QColor(0x0A, 0x84, 0xFF) : QColor(0x00, 0x7A, 0xFF);
-    case Color::green:
-        return dark ? QColor(0x32, 0xD7, 0x4B) : QColor(0x28, 0xCD, 0x41);
-    case Color::orange:
-        return dark ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00);
-    case Color::red:
-        return dark ? QColor(0xFF, 0x45, 0x3A) : QColor(0xFF, 0x3B, 0x30);
-    case Color::windowBackground:
-        return dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(0xEC, 0xEC, 0xEC);
-    case Color::textBackground:
-        return dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(Qt::white);
-    case Color::material:
-        return dark ? QColor(0x3A, 0x3A, 0x3C, 0xD0) : QColor(0xFF, 0xFF, 0xFF, 0xA8);
+    case Color::primary: return withAlpha(ink, 0.85);
+    case Color::secondary: return withAlpha(ink, dark ? 0.55 : 0.50);
+    case Color::tertiary: return withAlpha(ink, dark ? 0.25 : 0.26);
+    case Color::blue: return dark ? QColor(0x0A, 0x84, 0xFF) : QColor(0x00, 0x7A, 0xFF);
+    case Color::green: return dark ? QColor(0x32, 0xD7, 0x4B) : QColor(0x28, 0xCD, 0x41);
+    case Color::orange: return dark ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xFF, 0x95, 0x00);
+    case Color::red: return dark ? QColor(0xFF, 0x45, 0x3A) : QColor(0xFF, 0x3B, 0x30);
+    case Color::windowBackground: return dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(0xEC, 0xEC, 0xEC);
+    case Color::textBackground: return dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(Qt::white);
+    case Color::material: return dark ? QColor(0x3A, 0x3A, 0x3C, 0xD0) : QColor(0xFF, 0xFF, 0xFF, 0xA8);
     }
     return ink;
 }

@@ -1,9 +1,9 @@
 #include "app/window/ContentView.h"
 
-#include "app/onboarding/OnboardingView.h"
-#include "app/sidebar/SplitEditorView.h"
 #include "app/window/EmptyStateView.h"
 #include "app/window/LoadingView.h"
+#include "app/onboarding/OnboardingView.h"
+#include "app/sidebar/SplitEditorView.h"
 #include "store/SignatureService.h"
 
 #include <QShowEvent>

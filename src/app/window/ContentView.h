@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/onboarding/OnboardingView.h"
-#include "app/sidebar/SplitEditorView.h"
 #include "app/window/AppState.h"
 #include "app/window/EmptyStateView.h"
 #include "app/window/LoadingView.h"
+#include "app/onboarding/OnboardingView.h"
+#include "app/sidebar/SplitEditorView.h"
 #include "store/SignatureFile.h"
 
 #include <QList>

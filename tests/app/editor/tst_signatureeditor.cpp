@@ -1,9 +1,9 @@
 #include "app/editor/EditorModes.h"
+#include "app/look/ElidingLabel.h"
+#include "preview/HTMLPreviewView.h"
 #include "app/editor/SaveToastView.h"
 #include "app/editor/SignatureEditorDetailView.h"
-#include "app/look/ElidingLabel.h"
 #include "app/look/Style.h"
-#include "preview/HTMLPreviewView.h"
 
 #include "FakeRunningApplications.h"
 #include "TestSupport.h"
@@ -17,10 +17,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStackedWidget>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTextBlock>
+#include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QWidgetAction>
 
@@ -48,8 +48,7 @@ SignatureFile signatureAt(const QString& path, const QString& displayName = QStr
 }
 
 // A copy of a fixture in the folder, so that saving never touches the checkout.
-SignatureFile copyOfFixture(
-    const QTemporaryDir& folder, const QString& fixture, const QString& name = QString())
+SignatureFile copyOfFixture(const QTemporaryDir& folder, const QString& fixture, const QString& name = QString())
 {
     const QString path = folder.filePath(name.isEmpty() ? QFileInfo(fixture).fileName() : name);
     veltrin::test::writeFile(path, veltrin::test::readFixture(fixture));
@@ -73,7 +72,7 @@ template <typename T> T* child(const QWidget& parent, const char* name)
 // Shown as the window shows it; the editor loads when it comes on screen.
 struct Editor {
     FakeRunningApplications running;
-    SignatureEditorDetailView view { running };
+    SignatureEditorDetailView view{running};
     int saved = 0;
 
     explicit Editor(const SignatureFile& signature)
@@ -138,12 +137,11 @@ void TestSignatureEditor::rawValues_data()
 {
     QTest::addColumn<QString>("raw");
     QTest::addColumn<int>("viewMode"); // -1: not a mode
-    QTest::addColumn<int>("theme"); // -1: not a theme
+    QTest::addColumn<int>("theme");    // -1: not a theme
     QTest::addColumn<QString>("symbol");
     QTest::addRow("Preview") << u"Preview"_qs << int(ViewMode::view) << -1 << QString();
     QTest::addRow("Code") << u"Code"_qs << int(ViewMode::code) << -1 << QString();
-    QTest::addRow("System") << u"System"_qs << -1 << int(PreviewTheme::system)
-                            << u"circle.lefthalf.filled"_qs;
+    QTest::addRow("System") << u"System"_qs << -1 << int(PreviewTheme::system) << u"circle.lefthalf.filled"_qs;
     QTest::addRow("Light") << u"Light"_qs << -1 << int(PreviewTheme::light) << u"sun.max.fill"_qs;
     QTest::addRow("Dark") << u"Dark"_qs << -1 << int(PreviewTheme::dark) << u"moon.fill"_qs;
     QTest::addRow("case matters") << u"preview"_qs << -1 << -1 << QString();
@@ -172,9 +170,8 @@ void TestSignatureEditor::rawValues()
         QCOMPARE(rawValue(*previewTheme), raw);
         QCOMPARE(symbolName(*previewTheme), symbol);
     }
-    QCOMPARE(allViewModes(), (QList<ViewMode> { ViewMode::view, ViewMode::code }));
-    QCOMPARE(allPreviewThemes(),
-        (QList<PreviewTheme> { PreviewTheme::system, PreviewTheme::light, PreviewTheme::dark }));
+    QCOMPARE(allViewModes(), (QList<ViewMode>{ViewMode::view, ViewMode::code}));
+    QCOMPARE(allPreviewThemes(), (QList<PreviewTheme>{PreviewTheme::system, PreviewTheme::light, PreviewTheme::dark}));
 }
 
 void TestSignatureEditor::effectiveColorScheme_data()
@@ -195,7 +192,7 @@ void TestSignatureEditor::effectiveColorScheme()
     QFETCH(ColorScheme, expected);
     QCOMPARE(veltrin::effectiveColorScheme(theme, system), expected);
     QCOMPARE(contentBackgroundColor(expected),
-        expected == ColorScheme::dark ? QColor::fromRgbF(0.11f, 0.11f, 0.12f, 1.0f) : QColor(Qt::white));
+             expected == ColorScheme::dark ? QColor::fromRgbF(0.11f, 0.11f, 0.12f, 1.0f) : QColor(Qt::white));
 }
 
 void TestSignatureEditor::unsavedChanges_data()
@@ -210,8 +207,7 @@ void TestSignatureEditor::unsavedChanges_data()
     QTest::addRow("one character less") << html.chopped(1) << html << true;
     QTest::addRow("composed and decomposed") << html + u"Ren\u00e9</p>" << html + u"Rene\u0301</p>" << false;
     QTest::addRow("decomposed at the very start") << u"e\u0301"_qs << u"\u00e9"_qs << false;
-    QTest::addRow("Hangul syllable and jamo")
-        << u"<b>\uD55C</b>"_qs << u"<b>\u1112\u1161\u11AB</b>"_qs << false;
+    QTest::addRow("Hangul syllable and jamo") << u"<b>\uD55C</b>"_qs << u"<b>\u1112\u1161\u11AB</b>"_qs << false;
     QTest::addRow("marks in either order") << u"a\u0323\u0307b"_qs << u"a\u0307\u0323b"_qs << false;
     QTest::addRow("other accent") << html + u"Ren\u00e9" << html + u"Ren\u00e8" << true;
     QTest::addRow("mark added to a letter") << u"<i>e</i>"_qs << u"<i>e\u0301</i>"_qs << true;
@@ -266,13 +262,12 @@ void TestSignatureEditor::errorLine_data()
     const std::optional<QString> none;
     QTest::addRow("nothing") << none << none << std::optional<ErrorLine>();
     QTest::addRow("save error") << none << std::optional<QString>(u"Failed to save signature: x"_qs)
-                                << std::optional<ErrorLine>(
-                                       ErrorLine { u"Failed to save signature: x"_qs, true });
+                                << std::optional<ErrorLine>(ErrorLine{u"Failed to save signature: x"_qs, true});
     QTest::addRow("file error") << std::optional<QString>(u"Unreadable"_qs) << none
-                                << std::optional<ErrorLine>(ErrorLine { u"Unreadable"_qs, false });
+                                << std::optional<ErrorLine>(ErrorLine{u"Unreadable"_qs, false});
     QTest::addRow("file error wins") << std::optional<QString>(u"Unreadable"_qs)
                                      << std::optional<QString>(u"Failed to save signature: x"_qs)
-                                     << std::optional<ErrorLine>(ErrorLine { u"Unreadable"_qs, false });
+                                     << std::optional<ErrorLine>(ErrorLine{u"Unreadable"_qs, false});
 }
 
 void TestSignatureEditor::errorLine()
@@ -293,8 +288,7 @@ void TestSignatureEditor::loadSteps()
     state.viewMode = ViewMode::code;
     state.previewTheme = PreviewTheme::dark;
     state.saveError = u"old"_qs;
-    SignatureEditorDetailView::applyLoadResult(
-        state, SignatureContent { u"Header: 1\n\n"_qs, u"<p>a</p>"_qs });
+    SignatureEditorDetailView::applyLoadResult(state, SignatureContent{u"Header: 1\n\n"_qs, u"<p>a</p>"_qs});
     QCOMPARE(state.header, u"Header: 1\n\n"_qs);
     QCOMPARE(state.originalBody, u"<p>a</p>"_qs);
     QCOMPARE(state.htmlDraft, u"<p>a</p>"_qs);
@@ -306,7 +300,7 @@ void TestSignatureEditor::loadSteps()
 
     state.htmlDraft = u"<p>edited</p>"_qs;
     state.viewMode = ViewMode::code;
-    SignatureEditorDetailView::applyLoadResult(state, std::unexpected(Error { u"gone"_qs }));
+    SignatureEditorDetailView::applyLoadResult(state, std::unexpected(Error{u"gone"_qs}));
     QCOMPARE(state.saveError, std::optional<QString>(u"Failed to load signature: gone"_qs));
     QCOMPARE(state.header, u"Header: 1\n\n"_qs);
     QCOMPARE(state.htmlDraft, u"<p>edited</p>"_qs);
@@ -315,7 +309,7 @@ void TestSignatureEditor::loadSteps()
     QVERIFY(!state.contentMatchesSignature);
     QVERIFY(!SignatureEditorDetailView::saveEnabled(state));
 
-    QVERIFY(!SignatureEditorDetailView::applySaveResult(state, std::unexpected(Error { u"disk full"_qs })));
+    QVERIFY(!SignatureEditorDetailView::applySaveResult(state, std::unexpected(Error{u"disk full"_qs})));
     QCOMPARE(state.saveError, std::optional<QString>(u"Failed to save signature: disk full"_qs));
     QCOMPARE(state.originalBody, u"<p>a</p>"_qs);
     QVERIFY(SignatureEditorDetailView::applySaveResult(state, {}));
@@ -339,8 +333,7 @@ void TestSignatureEditor::loadsIntoPreview()
     QVERIFY(!child<QPushButton>(view, "saveButton")->isEnabled());
 
     Editor editor(signature);
-    const QString expected
-        = QString::fromUtf8(veltrin::test::readFixture(u"signatures/multipart-related.html"_qs));
+    const QString expected = QString::fromUtf8(veltrin::test::readFixture(u"signatures/multipart-related.html"_qs));
     QCOMPARE(editor.view.state().htmlDraft, expected);
     QCOMPARE(editor.view.state().viewMode, ViewMode::view);
     QCOMPARE(editor.contentPage()->objectName(), u"previewPage"_qs);
@@ -493,7 +486,7 @@ void TestSignatureEditor::saveWithMailRunning()
     QAbstractButton* picked = nullptr;
     for (QAbstractButton* button : buttons) {
         QCOMPARE(box->buttonRole(button),
-            button->text() == u"Save" ? QMessageBox::DestructiveRole : QMessageBox::RejectRole);
+                 button->text() == u"Save" ? QMessageBox::DestructiveRole : QMessageBox::RejectRole);
         if (button->text() == choice)
             picked = button;
     }
@@ -512,8 +505,8 @@ void TestSignatureEditor::failedSaveShowsLineUntilDismissed()
 {
     QTemporaryDir folder;
     QVERIFY(QDir().mkpath(folder.filePath(u"Signatures"_qs)));
-    const SignatureFile signature
-        = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs, u"Signatures/A.mailsignature"_qs);
+    const SignatureFile signature =
+        copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs, u"Signatures/A.mailsignature"_qs);
     Editor editor(signature);
     editor.switchTo("codeSegment");
     QTest::keyClicks(editor.code(), u"x"_qs);
@@ -542,8 +535,7 @@ void TestSignatureEditor::failedSaveShowsLineUntilDismissed()
 void TestSignatureEditor::failedLoadNeverSavesOtherText()
 {
     QTemporaryDir folder;
-    const SignatureFile first
-        = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs, u"A.mailsignature"_qs);
+    const SignatureFile first = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs, u"A.mailsignature"_qs);
     const QByteArray unreadable("Content-Type: text/html\n\n\xff\xfe broken \xc3");
     QVERIFY(veltrin::test::writeFile(folder.filePath(u"B.mailsignature"_qs), unreadable));
     SignatureFile second = signatureAt(folder.filePath(u"B.mailsignature"_qs), u"Personal"_qs);
@@ -565,8 +557,7 @@ void TestSignatureEditor::failedLoadNeverSavesOtherText()
     QCOMPARE(editor.saved, 0);
 
     // Once B is readable and picked again, it loads and saves as usual.
-    QVERIFY(veltrin::test::writeFile(
-        second.filePath.toLocalFile(), veltrin::test::readFixture(u"signatures/crlf.mailsignature"_qs)));
+    QVERIFY(veltrin::test::writeFile(second.filePath.toLocalFile(), veltrin::test::readFixture(u"signatures/crlf.mailsignature"_qs)));
     second.id = QUuid::createUuid();
     editor.view.setSignature(second);
     QVERIFY(!editor.view.state().saveError);
@@ -592,13 +583,11 @@ void TestSignatureEditor::signatureErrorMessageWins()
 void TestSignatureEditor::longTextsStayOnOneLine()
 {
     QTemporaryDir folder;
-    const QString deep
-        = u"Library/Mail/V10/MailData/Signatures/a-rather-long-folder-name-for-this-test/another-one"_qs;
+    const QString deep = u"Library/Mail/V10/MailData/Signatures/a-rather-long-folder-name-for-this-test/another-one"_qs;
     QVERIFY(QDir().mkpath(folder.filePath(deep)));
     SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs,
-        deep + u"/0C1D2E3F-4A5B-6C7D-8E9F-A0B1C2D3E4F5.mailsignature");
-    signature.errorMessage
-        = QString(30, u'w') + u" and then a long explanation of what went wrong with this file";
+                                            deep + u"/0C1D2E3F-4A5B-6C7D-8E9F-A0B1C2D3E4F5.mailsignature");
+    signature.errorMessage = QString(30, u'w') + u" and then a long explanation of what went wrong with this file";
     Editor editor(signature);
     editor.view.resize(520, 500);
     QCoreApplication::processEvents();
@@ -633,8 +622,7 @@ void TestSignatureEditor::newIdReloadsKeepingTheme()
     editor.view.setSignature(second);
     QCOMPARE(editor.view.state().viewMode, ViewMode::view);
     QCOMPARE(editor.view.state().previewTheme, PreviewTheme::dark);
-    QCOMPARE(editor.view.state().htmlDraft,
-        QString::fromUtf8(veltrin::test::readFixture(u"signatures/crlf.html"_qs)));
+    QCOMPARE(editor.view.state().htmlDraft, QString::fromUtf8(veltrin::test::readFixture(u"signatures/crlf.html"_qs)));
     QVERIFY(!editor.visible("unsavedIndicator"));
 }
 
@@ -650,7 +638,7 @@ void TestSignatureEditor::themeMenuAndCodeMode()
     QStringList names;
     for (QAction* action : actions)
         names << action->text();
-    QCOMPARE(names, (QStringList { u"System"_qs, u"Light"_qs, u"Dark"_qs }));
+    QCOMPARE(names, (QStringList{u"System"_qs, u"Light"_qs, u"Dark"_qs}));
 
     const auto marked = [&] {
         QStringList result;
@@ -661,16 +649,16 @@ void TestSignatureEditor::themeMenuAndCodeMode()
         }
         return result;
     };
-    QCOMPARE(marked(), QStringList { u"System"_qs });
+    QCOMPARE(marked(), QStringList{u"System"_qs});
     actions.at(2)->trigger();
     QCOMPARE(editor.view.state().previewTheme, PreviewTheme::dark);
-    QCOMPARE(marked(), QStringList { u"Dark"_qs });
+    QCOMPARE(marked(), QStringList{u"Dark"_qs});
     auto* preview = editor.view.findChild<HTMLPreviewView*>();
     QCOMPARE(preview->colorScheme(), ColorScheme::dark);
     QCOMPARE(preview->page()->backgroundColor(), HTMLPreviewView::layerColor(ColorScheme::dark));
     QVERIFY(HTMLPreviewView::pageText(preview->htmlContent(), ColorScheme::dark).contains(u"#1c1c1e"));
     QCOMPARE(child<QWidget>(editor.view, "previewBackground")->palette().color(QPalette::Window),
-        contentBackgroundColor(ColorScheme::dark));
+             contentBackgroundColor(ColorScheme::dark));
 
     // Code mode: the menu gives way to a blank of its size; the theme still applies.
     editor.switchTo("codeSegment");
