@@ -27,11 +27,6 @@ struct FileIdentity {
     quint64 inode = 0;
 };
 
-QString quoted(const QString& text)
-{
-    return u'"' + text + u'"';
-}
-
 QString systemErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -54,8 +49,8 @@ std::expected<FileIdentity, Error> identityOf(const QString& path)
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR)
-            return std::unexpected(Error{u"The folder "_s + quoted(path) + u" doesn't exist."_s});
-        return std::unexpected(Error{u"The folder "_s + quoted(path) + u" can't be examined: "_s
+            return std::unexpected(Error{u"The folder "_s + quotedPath(path) + u" doesn't exist."_s});
+        return std::unexpected(Error{u"The folder "_s + quotedPath(path) + u" can't be examined: "_s
                                      + systemErrorText(error) + u'.'});
     }
     return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
@@ -81,7 +76,7 @@ std::expected<QByteArray, Error> BookmarkFolderAccess::bookmarkData(const QUrl& 
 {
     const QString path = absolutePathOf(folder);
     if (path.isEmpty())
-        return std::unexpected(Error{quoted(folder.toDisplayString()) + u" isn't a folder on this computer."_s});
+        return std::unexpected(Error{quotedPath(folder.toDisplayString()) + u" isn't a folder on this computer."_s});
     const auto identity = identityOf(path);
     if (!identity)
         return std::unexpected(identity.error());

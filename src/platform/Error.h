@@ -9,4 +9,10 @@ struct Error {
     QString description;
 };
 
+// How every error text quotes a path or a file name.
+inline QString quotedPath(const QString& path)
+{
+    return u'\u201C' + path + u'\u201D';
+}
+
 } // namespace veltrin

@@ -43,7 +43,7 @@ QString systemReason(int errorNumber)
 Error failure(const QString& what, const QString& path, int errorNumber)
 {
     return Error {
-        QStringLiteral("Could not %1 \u201C%2\u201D: %3").arg(what, path, systemReason(errorNumber))
+        QStringLiteral("Could not %1 %2: %3").arg(what, quotedPath(path), systemReason(errorNumber))
     };
 }
 

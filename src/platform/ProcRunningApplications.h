@@ -4,13 +4,17 @@
 
 #include <QString>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 namespace veltrin {
 
 // Running applications as the kernel lists them under /proc: an application counts once for
-// every process whose command name is the application's process name.
+// every live process of the user whose command name is the application's process name.
 class ProcRunningApplications final : public RunningApplications {
 public:
-    explicit ProcRunningApplications(const QString& procRoot = QStringLiteral("/proc"));
+    explicit ProcRunningApplications(
+        const QString& procRoot = QStringLiteral("/proc"), uid_t userId = ::getuid());
     Q_DISABLE_COPY_MOVE(ProcRunningApplications)
 
     int runningCount(const QString& bundleIdentifier) const override;
@@ -21,6 +25,7 @@ public:
 
 private:
     QByteArray m_procRoot;
+    uid_t m_userId;
 };
 
 } // namespace veltrin

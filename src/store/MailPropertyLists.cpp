@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
 
 #include <plist/plist.h>
 
@@ -286,9 +288,40 @@ private:
     quint64 m_offsetTable = 0;
 };
 
-PlistPtr parse(const QByteArray& data)
+// libplist reads XML in UTF-8 only, without a byte order mark; a list written with a mark or in
+// UTF-16 is turned into that first. Empty when the text doesn't decode.
+QByteArray asUtf8Xml(const QByteArray& data)
 {
-    if (data.isEmpty() || data.size() > MailPropertyLists::maxFileSize)
+    if (data.startsWith("\xEF\xBB\xBF"))
+        return data.sliced(3);
+    std::optional<QStringConverter::Encoding> utf16;
+    if (data.startsWith("\xFF\xFE") || data.startsWith(QByteArrayView("<\0", 2)))
+        utf16 = QStringConverter::Utf16LE;
+    else if (data.startsWith("\xFE\xFF") || data.startsWith(QByteArrayView("\0<", 2)))
+        utf16 = QStringConverter::Utf16BE;
+    if (!utf16)
+        return data;
+    if (data.size() % 2 != 0)
+        return {};
+    QStringDecoder decoder(*utf16, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(data);
+    if (decoder.hasError())
+        return {};
+    QString xml = text;
+    // The declaration would still name UTF-16 for bytes that are now UTF-8.
+    static const QRegularExpression declaredEncoding(
+        QStringLiteral(R"(^(<\?xml[^>]*?encoding\s*=\s*)(["'])[^"']*\2)"),
+        QRegularExpression::CaseInsensitiveOption);
+    xml.replace(declaredEncoding, QStringLiteral("\\1\\2UTF-8\\2"));
+    return xml.toUtf8();
+}
+
+PlistPtr parse(const QByteArray& raw)
+{
+    if (raw.isEmpty() || raw.size() > MailPropertyLists::maxFileSize)
+        return {};
+    const QByteArray data = raw.startsWith("bplist00") ? raw : asUtf8Xml(raw);
+    if (data.isEmpty())
         return {};
     const bool binary = data.startsWith("bplist00");
     const bool safe = binary ? BinaryPlistScan(data).isSafe() : xmlStructureIsSafe(data);

@@ -342,7 +342,7 @@ std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePat
 {
     QFile file(filePath.toLocalFile());
     const auto unreadable = [&] {
-        return std::unexpected(Error{u"The file “%1” could not be read: %2"_s.arg(describedName(filePath), file.errorString())});
+        return std::unexpected(Error{u"The file %1 could not be read: %2"_s.arg(quotedPath(describedName(filePath)), file.errorString())});
     };
     if (!file.open(QIODevice::ReadOnly))
         return unreadable();
@@ -355,7 +355,7 @@ std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePat
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        return std::unexpected(Error{u"The file “%1” is not valid UTF-8 text."_s.arg(describedName(filePath))});
+        return std::unexpected(Error{u"The file %1 is not valid UTF-8 text."_s.arg(quotedPath(describedName(filePath)))});
     return parse(text);
 }
 

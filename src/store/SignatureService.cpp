@@ -7,13 +7,20 @@
 #include "platform/Preferences.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QUuid>
 
 #include <algorithm>
+#include <cerrno>
 #include <numeric>
 #include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace veltrin {
 
@@ -32,46 +39,26 @@ QString plainPath(const QUrl& url)
     return path;
 }
 
-QString quoted(const QString& text)
+Error listingError(const QString& folderPath, int errorNumber)
 {
-    return u'"' + text + u'"';
-}
-
-struct Entry {
-    QString name;
-    QString path;
-};
-
-// The folder's direct, non-hidden entries that are regular files (symbolic links are not),
-// in the order the file system lists them; an error with a description when the folder
-// can't be listed.
-std::expected<QList<Entry>, Error> listRegularFiles(const QString& folderPath)
-{
-    const QFileInfo folderInfo(folderPath);
-    if (!folderInfo.exists())
-        return std::unexpected(Error{u"The folder "_s + quoted(folderPath) + u" doesn't exist."_s});
-    if (!folderInfo.isDir())
-        return std::unexpected(Error{quoted(folderPath) + u" isn't a folder."_s});
-    if (!folderInfo.isReadable() || !folderInfo.isExecutable())
-        return std::unexpected(Error{u"You don't have permission to view the folder "_s + quoted(folderPath) + u'.'});
-
-    const QDir dir(folderPath, QString(), QDir::Unsorted, QDir::Files | QDir::NoSymLinks);
-    const QFileInfoList infos = dir.entryInfoList();
-    // An empty result from a folder that has gone in the meantime is a failure, not an empty folder.
-    if (infos.isEmpty() && !QFileInfo::exists(folderPath))
-        return std::unexpected(Error{u"The folder "_s + quoted(folderPath) + u" doesn't exist."_s});
-
-    QList<Entry> entries;
-    entries.reserve(infos.size());
-    for (const QFileInfo& info : infos)
-        entries.append({info.fileName(), info.filePath()});
-    return entries;
+    switch (errorNumber) {
+    case ENOENT:
+        return Error { u"The folder "_s + quotedPath(folderPath) + u" doesn't exist."_s };
+    case ENOTDIR:
+        return Error { quotedPath(folderPath) + u" isn't a folder."_s };
+    case EACCES:
+    case EPERM:
+        return Error { u"You don't have permission to view the folder "_s + quotedPath(folderPath) + u'.' };
+    default:
+        return Error { u"The folder "_s + quotedPath(folderPath) + u" couldn't be read: "_s
+            + qt_error_string(errorNumber) };
+    }
 }
 
 } // namespace
 
 SignatureService::SignatureService(Preferences& preferences, FolderAccess& folderAccess,
-                                   FolderPanel& folderPanel, QString homeFolder, QObject* parent)
+    FolderPanel& folderPanel, QString homeFolder, QObject* parent)
     : QObject(parent)
     , m_preferences(preferences)
     , m_folderAccess(folderAccess)
@@ -142,15 +129,15 @@ void SignatureService::requestAccess()
     options.directoryURL = *folder;
 
     // The panel may outlive this service; its answer then has no effect.
-    m_folderPanel.begin(options, [service = QPointer<SignatureService>(this)](FolderPanelResponse response,
-                                                                             std::optional<QUrl> url) {
-        if (!service)
-            return;
-        if (response == FolderPanelResponse::ok && url && !url->isEmpty())
-            service->grantAccess(*url);
-        else
-            service->setErrorMessage(u"Access to signatures folder was denied"_s);
-    });
+    m_folderPanel.begin(options,
+        [service = QPointer<SignatureService>(this)](FolderPanelResponse response, std::optional<QUrl> url) {
+            if (!service)
+                return;
+            if (response == FolderPanelResponse::ok && url && !url->isEmpty())
+                service->grantAccess(*url);
+            else
+                service->setErrorMessage(u"Access to signatures folder was denied"_s);
+        });
 }
 
 void SignatureService::grantAccess(const QUrl& folder)
@@ -200,7 +187,7 @@ void SignatureService::loadSignatures(const QUrl& folder, bool requiresSecurityS
     const QHash<QString, QStringList> accounts = readAccountsMap(folder);
 
     const QString folderPath = plainPath(folder);
-    const auto entries = listRegularFiles(folderPath);
+    const FolderListing entries = m_listFolder(folderPath);
     if (!entries) {
         setSignatures({});
         setErrorMessage(u"Error reading signatures: "_s + entries.error().description);
@@ -208,7 +195,7 @@ void SignatureService::loadSignatures(const QUrl& folder, bool requiresSecurityS
     }
 
     QList<SignatureFile> found;
-    for (const Entry& entry : *entries) {
+    for (const FolderEntry& entry : *entries) {
         const QFileInfo info(entry.name);
         if (info.suffix() != kSignatureExtension)
             continue;
@@ -231,7 +218,8 @@ void SignatureService::loadSignatures(const QUrl& folder, bool requiresSecurityS
         keys.push_back(signature.displayName.normalized(QString::NormalizationForm_C).toUtf8());
     std::vector<qsizetype> order(size_t(found.size()));
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) { return keys[size_t(a)] < keys[size_t(b)]; });
+    std::stable_sort(order.begin(), order.end(),
+        [&keys](qsizetype a, qsizetype b) { return keys[size_t(a)] < keys[size_t(b)]; });
     QList<SignatureFile> sorted;
     sorted.reserve(found.size());
     for (const qsizetype index : order)
@@ -242,6 +230,48 @@ void SignatureService::loadSignatures(const QUrl& folder, bool requiresSecurityS
         setErrorMessage(u"No signature files found in: "_s + folderPath);
     else
         setErrorMessage(std::nullopt);
+}
+
+SignatureService::FolderListing SignatureService::listRegularFiles(const QString& folderPath)
+{
+    const QByteArray encoded = QFile::encodeName(folderPath);
+    DIR* dir = ::opendir(encoded.constData());
+    if (!dir)
+        return std::unexpected(listingError(folderPath, errno));
+    // A folder that can be listed but not entered would give files that can't be opened.
+    if (::faccessat(::dirfd(dir), ".", X_OK, 0) != 0) {
+        const int accessError = errno;
+        ::closedir(dir);
+        return std::unexpected(listingError(folderPath, accessError));
+    }
+    const QDir folder(folderPath);
+    QList<FolderEntry> entries;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry)
+            break;
+        const char* name = entry->d_name;
+        if (name[0] == '.')
+            continue;
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat status { };
+            // An entry whose type can't be read is passed over.
+            regular
+                = ::fstatat(::dirfd(dir), name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode);
+        }
+        if (regular) {
+            const QString fileName = QFile::decodeName(name);
+            entries.append({ fileName, folder.filePath(fileName) });
+        }
+    }
+    // A read that fails part-way must not pass for a shorter folder.
+    const int readError = errno;
+    ::closedir(dir);
+    if (readError != 0)
+        return std::unexpected(listingError(folderPath, readError));
+    return entries;
 }
 
 void SignatureService::stopAccessing()

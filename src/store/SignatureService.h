@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <expected>
+#include <functional>
 #include <optional>
 
 namespace veltrin {
@@ -25,6 +27,18 @@ class SignatureService final : public QObject {
 
 public:
     static inline const QString bookmarkKey = QStringLiteral("signatureFolderBookmark");
+
+    struct FolderEntry {
+        QString name;
+        QString path;
+    };
+    using FolderListing = std::expected<QList<FolderEntry>, Error>;
+    using FolderLister = std::function<FolderListing(const QString& folderPath)>;
+
+    // The folder's direct, non-hidden entries that are regular files (symbolic links are not),
+    // in the order the file system lists them; an error when the folder can't be opened or a
+    // read fails part-way.
+    static FolderListing listRegularFiles(const QString& folderPath);
 
     // The services must outlive this object. homeFolder is the user's home folder.
     SignatureService(Preferences& preferences, FolderAccess& folderAccess, FolderPanel& folderPanel,
@@ -50,6 +64,9 @@ public:
     void loadSignatures(const QUrl& folder, bool requiresSecurityScope);
     void stopAccessing();
 
+    // Tests replace the folder listing to make it fail or to order it.
+    void setFolderLister(FolderLister lister) { m_listFolder = std::move(lister); }
+
     // Mail's property lists; missing or malformed lists give empty maps.
     static QHash<QString, QString> readSignatureNames(const QUrl& folder);
     static QHash<QString, QStringList> readAccountsMap(const QUrl& folder);
@@ -67,6 +84,7 @@ private:
     QList<SignatureFile> m_signatures;
     std::optional<QString> m_errorMessage;
     std::optional<QUrl> m_accessedURL;
+    FolderLister m_listFolder = &SignatureService::listRegularFiles;
 };
 
 } // namespace veltrin

@@ -23,11 +23,6 @@ namespace {
 constexpr int lockedPermissions = 0600;
 constexpr qint64 copyChunk = qint64(1) << 20;
 
-QString quoted(const QString& path)
-{
-    return u'\u201C' + path + u'\u201D';
-}
-
 // Makes a folder's new or renamed entries durable. Failure only costs durability after a
 // crash, never the save itself, so it is not reported.
 void syncFolder(const QString& folder)
@@ -296,7 +291,7 @@ std::expected<SaveResult, Error> SignatureWriter::save(
             ? copied.error()
             : QStringLiteral("the backup folder is missing and can't be created");
         return std::unexpected(Error { QStringLiteral("Could not back up %1 to %2: %3. Nothing was written.")
-                                           .arg(quoted(path), quoted(backupPath), reason) });
+                                           .arg(quotedPath(path), quotedPath(backupPath), reason) });
     }
     syncFolder(folder);
 
@@ -310,7 +305,7 @@ std::expected<SaveResult, Error> SignatureWriter::save(
         const QString reason = syncError != 0 ? qt_error_string(syncError) : out.errorString();
         return std::unexpected(Error {
             QStringLiteral("Could not write %1: %2. The file keeps its previous text; a backup is in %3.")
-                .arg(quoted(path), reason, quoted(backupPath)) });
+                .arg(quotedPath(path), reason, quotedPath(backupPath)) });
     }
     syncFolder(QFileInfo(path).absolutePath());
 
@@ -318,7 +313,7 @@ std::expected<SaveResult, Error> SignatureWriter::save(
     if (!lock) {
         return std::unexpected(
             Error { QStringLiteral("%1. The new text was written; the previous one is in %2.")
-                        .arg(lock.error().description, quoted(backupPath)) });
+                        .arg(lock.error().description, quotedPath(backupPath)) });
     }
     return SaveResult { QUrl::fromLocalFile(backupPath), lock->locked, lock->reason };
 }

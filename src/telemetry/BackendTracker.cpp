@@ -61,8 +61,10 @@ QUrl BackendTracker::eventsEndpoint(const QProcessEnvironment& environment)
 {
     const QString name = QStringLiteral("VELTRIN_EVENTS_ENDPOINT");
     if (environment.contains(name)) {
+        // Whatever parses is the user's choice, even where nothing can be sent: their events then
+        // stay queued rather than go to the built-in address.
         QUrl url(environment.value(name), QUrl::StrictMode);
-        if (url.isValid() && !url.scheme().isEmpty() && !url.host().isEmpty())
+        if (url.isValid())
             return url;
     }
     return defaultEventsEndpoint();

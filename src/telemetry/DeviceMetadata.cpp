@@ -1,11 +1,12 @@
 #include "DeviceMetadata.h"
 
+#include "TelemetryFormats.h"
+
 #include "platform/BundleInfo.h"
 #include "platform/DeviceInfo.h"
 #include "platform/Preferences.h"
 
 #include <QLocale>
-#include <QUuid>
 
 namespace veltrin {
 
@@ -47,7 +48,7 @@ DeviceMetadata::InstallIdentity DeviceMetadata::installIdentity(
         storedVersion = preferences.string(kInstallVersionKey);
 
     InstallIdentity identity {
-        storedID.value_or(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()),
+        storedID.value_or(newUuidText()),
         storedDate ? storedDate->toUTC() : now.toUTC(),
         storedVersion.value_or(currentVersion),
     };

@@ -1,16 +1,17 @@
 #include "Envelope.h"
 
+#include "TelemetryFormats.h"
+
 #include <QJsonDocument>
-#include <QUuid>
 
 namespace veltrin {
 
 Envelope Envelope::make(const TrackingEvent& event, const DeviceMetadata& metadata, const QString& app)
 {
-    return { QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), app, event.name,
-        event.previousEvent, event.payload, metadata.appVersion, metadata.appBuild, metadata.os,
-        metadata.osVersion, metadata.device, metadata.locale, metadata.deviceID, std::nullopt,
-        metadata.installTimestamp, metadata.installVersion, event.timestamp };
+    return { newUuidText(), app, event.name, event.previousEvent, event.payload, metadata.appVersion,
+        metadata.appBuild, metadata.os, metadata.osVersion, metadata.device, metadata.locale,
+        metadata.deviceID, std::nullopt, metadata.installTimestamp, metadata.installVersion,
+        event.timestamp };
 }
 
 std::optional<QJsonObject> Envelope::encode() const
@@ -52,12 +53,9 @@ std::optional<QByteArray> Envelope::encodeData() const
 
 std::optional<QString> Envelope::iso8601(const QDateTime& time)
 {
-    if (!time.isValid())
+    if (!hasIso8601Year(time))
         return std::nullopt;
     const QDateTime utc = time.toUTC();
-    const int year = utc.date().year();
-    if (year < 1 || year > 9999)
-        return std::nullopt;
     const QTime clock = utc.time();
     return utc.date().toString(Qt::ISODate) + u'T'
         + QTime(clock.hour(), clock.minute(), clock.second()).toString(Qt::ISODate) + u'Z';

@@ -2,6 +2,7 @@
 
 #include "BackendTracker.h"
 #include "SentryTracker.h"
+#include "TelemetryFormats.h"
 #include "TrackingQueue.h"
 
 #include "platform/DeviceInfo.h"
@@ -9,13 +10,14 @@
 #include "platform/Preferences.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
-#include <QUuid>
 
+#include <algorithm>
 #include <cmath>
+
+#include <time.h>
 
 namespace veltrin {
 
@@ -26,23 +28,14 @@ const QString kOpenSessionKey = QStringLiteral("tracking.openSession");
 
 // 2001-01-01T00:00:00Z in milliseconds since the Unix epoch.
 constexpr qint64 kReferenceDateMSecs = 978307200000;
-// From year 1 to year 9999: the times an envelope's ISO 8601 form can carry.
-constexpr double kEarliestSeconds = -62135596800.0 - 978307200.0;
-constexpr double kLatestSeconds = 253402300799.0 - 978307200.0;
-
-QString newUuidText()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
+// Far outside the years an envelope can carry, and small enough to convert without overflow.
+constexpr double kSecondsBound = 1e12;
 
 std::optional<double> secondsSinceReferenceDate(const QDateTime& time)
 {
-    if (!time.isValid())
+    if (!hasIso8601Year(time))
         return std::nullopt;
-    const double seconds = double(time.toMSecsSinceEpoch() - kReferenceDateMSecs) / 1000.0;
-    if (seconds < kEarliestSeconds || seconds > kLatestSeconds)
-        return std::nullopt;
-    return seconds;
+    return double(time.toMSecsSinceEpoch() - kReferenceDateMSecs) / 1000.0;
 }
 
 std::optional<QDateTime> dateFromReferenceSeconds(const QJsonValue& value)
@@ -50,16 +43,21 @@ std::optional<QDateTime> dateFromReferenceSeconds(const QJsonValue& value)
     if (!value.isDouble())
         return std::nullopt;
     const double seconds = value.toDouble();
-    if (!std::isfinite(seconds) || seconds < kEarliestSeconds || seconds > kLatestSeconds)
+    if (!std::isfinite(seconds) || std::abs(seconds) > kSecondsBound)
         return std::nullopt;
-    return QDateTime::fromMSecsSinceEpoch(
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(
         qint64(std::llround(seconds * 1000.0)) + kReferenceDateMSecs, Qt::UTC);
+    if (!hasIso8601Year(time))
+        return std::nullopt;
+    return time;
 }
 
-QString queueFile(const QString& folder)
+std::chrono::milliseconds bootTime()
 {
-    QDir().mkpath(folder);
-    return QDir(folder).filePath(QStringLiteral("tracking-queue.json"));
+    timespec time {};
+    ::clock_gettime(CLOCK_BOOTTIME, &time);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
 }
 
 } // namespace
@@ -119,7 +117,9 @@ Tracker& Tracker::shared()
 Tracker::Tracker(Setup setup)
     : m_preferences(std::move(setup.preferences))
     , m_clock(setup.clock ? std::move(setup.clock) : [] { return QDateTime::currentDateTimeUtc(); })
+    , m_bootClock(setup.bootClock ? std::move(setup.bootClock) : bootTime)
     , m_heartbeatInterval(setup.heartbeatInterval)
+    , m_heartbeatCheckInterval(setup.heartbeatCheckInterval)
 {
     auto sentry = std::make_shared<SentryTracker>(std::move(setup.errorReporting), setup.dsn);
 
@@ -127,7 +127,7 @@ Tracker::Tracker(Setup setup)
         = setup.endpoint ? *setup.endpoint : BackendTracker::eventsEndpoint(setup.environment);
     std::optional<QUrl> fileURL = setup.queueFolder.isEmpty()
         ? TrackingQueue::queueFileURL()
-        : std::optional<QUrl>(QUrl::fromLocalFile(queueFile(setup.queueFolder)));
+        : TrackingQueue::queueFileURL(setup.queueFolder);
     auto queue = std::make_unique<TrackingQueue>(endpoint, std::move(fileURL), setup.requestTimeout);
     m_backend = std::make_shared<BackendTracker>(
         std::move(queue), m_preferences, setup.bundle, std::move(setup.device), m_clock);
@@ -207,19 +207,37 @@ void Tracker::startSession()
     delete m_heartbeat;
     m_heartbeat = new QTimer(this);
     m_heartbeat->setTimerType(Qt::PreciseTimer);
-    m_heartbeat->setInterval(m_heartbeatInterval);
+    m_heartbeat->setSingleShot(true);
     connect(m_heartbeat, &QTimer::timeout, this, &Tracker::runHeartbeat);
-    m_heartbeat->start();
+    m_nextBeat = m_bootClock() + m_heartbeatInterval;
+    scheduleHeartbeat();
     track(QStringLiteral("app_open"), now(),
         { { QStringLiteral("session_id"), TrackingValue::string(m_sessionID) } });
+}
+
+// Beats follow the boot clock, which runs on while the computer sleeps; Qt's timers stop then.
+// The timer only wakes the heartbeat up to look at that clock, at the latest after the check
+// interval.
+void Tracker::scheduleHeartbeat()
+{
+    const std::chrono::milliseconds remaining = m_nextBeat - m_bootClock();
+    m_heartbeat->start(std::clamp(remaining, std::chrono::milliseconds(0), m_heartbeatCheckInterval));
 }
 
 void Tracker::runHeartbeat()
 {
     // A beat already due when the session ended must not follow the clean-exit record.
-    if (!m_heartbeat || !m_heartbeat->isActive())
+    if (!m_heartbeat)
         return;
-    saveOpenSession(now(), false);
+    const std::chrono::milliseconds bootNow = m_bootClock();
+    if (bootNow >= m_nextBeat) {
+        saveOpenSession(now(), false);
+        m_nextBeat += m_heartbeatInterval;
+        // After a long sleep the next beat counts from this one.
+        if (m_nextBeat <= bootNow)
+            m_nextBeat = bootNow + m_heartbeatInterval;
+    }
+    scheduleHeartbeat();
 }
 
 void Tracker::endSession()

@@ -35,6 +35,8 @@ class Tracker final : public QObject {
 
 public:
     using Clock = std::function<QDateTime()>;
+    // Time since boot, suspended time included.
+    using BootClock = std::function<std::chrono::milliseconds()>;
 
     // The stored record of a session: compact JSON, points in time as seconds (with fraction)
     // since 2001-01-01T00:00:00Z.
@@ -63,7 +65,11 @@ public:
         QString queueFolder; // empty: the Application Support folder
         std::chrono::milliseconds requestTimeout { 60000 };
         std::chrono::milliseconds heartbeatInterval { 30000 };
+        // How often the heartbeat looks at the boot clock, so that a beat due during a suspend
+        // is written right after the wake.
+        std::chrono::milliseconds heartbeatCheckInterval { 1000 };
         Clock clock;
+        BootClock bootClock; // empty: CLOCK_BOOTTIME
 
         static Setup system();
     };
@@ -103,10 +109,14 @@ public:
 
 private:
     QDateTime now() const;
+    void scheduleHeartbeat();
 
     std::shared_ptr<Preferences> m_preferences;
     Clock m_clock;
+    BootClock m_bootClock;
     std::chrono::milliseconds m_heartbeatInterval;
+    std::chrono::milliseconds m_heartbeatCheckInterval;
+    std::chrono::milliseconds m_nextBeat {};
     std::shared_ptr<BackendTracker> m_backend;
     QList<std::shared_ptr<EventTracker>> m_trackers;
     bool m_enabled = false;

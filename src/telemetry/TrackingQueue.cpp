@@ -240,7 +240,11 @@ void TrackingQueue::shutDown(QThread* owner)
 
 std::optional<QUrl> TrackingQueue::queueFileURL()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return queueFileURL(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
+std::optional<QUrl> TrackingQueue::queueFileURL(const QString& folder)
+{
     if (folder.isEmpty())
         return std::nullopt;
     QDir().mkpath(folder); // a failure shows up, and is absorbed, at the first read or write
@@ -267,9 +271,10 @@ std::optional<QList<QByteArray>> TrackingQueue::decodeItems(const QByteArray& by
     for (const auto& value : array) {
         if (!value.isString())
             return std::nullopt;
-        auto decoded = QByteArray::fromBase64Encoding(
-            value.toString().toUtf8(), QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded)
+        // Strict: standard alphabet, padded, nothing left over ("Q" is not an empty item).
+        const QByteArray text = value.toString().toUtf8();
+        auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded || (*decoded).toBase64() != text)
             return std::nullopt;
         items.append(*decoded);
     }

@@ -64,6 +64,8 @@ public:
     // "tracking-queue.json" in the Application Support folder, which is created here; absent
     // when the platform names no such folder.
     static std::optional<QUrl> queueFileURL();
+    // The queue file in the given folder, which is created here; absent for an empty name.
+    static std::optional<QUrl> queueFileURL(const QString& folder);
     // The queue file's form of the items: a compact JSON array of Base64 strings.
     static QByteArray encodeItems(const QList<QByteArray>& items);
     // Absent unless the bytes are a JSON array of strings that are all valid Base64.

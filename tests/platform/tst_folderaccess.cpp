@@ -141,7 +141,7 @@ void TestFolderAccess::goneFolderIsAnError()
 
     const auto resolved = access.resolveBookmark(data);
     QVERIFY(!resolved);
-    QCOMPARE(resolved.error().description, u"The folder \"%1\" doesn't exist."_s.arg(folder));
+    QCOMPARE(resolved.error().description, u"The folder \u201C%1\u201D doesn't exist."_s.arg(folder));
 }
 
 void TestFolderAccess::malformedRecords_data()
@@ -202,11 +202,11 @@ void TestFolderAccess::bookmarkFailures_data()
     QTest::addColumn<QUrl>("url");
     QTest::addColumn<QString>("expected");
     QTest::addRow("missing folder") << QUrl::fromLocalFile(u"/nonexistent/veltrin"_s)
-                                    << u"The folder \"/nonexistent/veltrin\" doesn't exist."_s;
+                                    << u"The folder \u201C/nonexistent/veltrin\u201D doesn't exist."_s;
     QTest::addRow("below a file") << QUrl::fromLocalFile(u"/etc/hostname/inner"_s)
-                                  << u"The folder \"/etc/hostname/inner\" doesn't exist."_s;
-    QTest::addRow("remote URL") << QUrl(u"https://example.com/x"_s) << u"\"https://example.com/x\" isn't a folder on this computer."_s;
-    QTest::addRow("empty URL") << QUrl() << u"\"\" isn't a folder on this computer."_s;
+                                  << u"The folder \u201C/etc/hostname/inner\u201D doesn't exist."_s;
+    QTest::addRow("remote URL") << QUrl(u"https://example.com/x"_s) << u"\u201Chttps://example.com/x\u201D isn't a folder on this computer."_s;
+    QTest::addRow("empty URL") << QUrl() << u"\u201C\u201D isn't a folder on this computer."_s;
 }
 
 void TestFolderAccess::bookmarkFailures()

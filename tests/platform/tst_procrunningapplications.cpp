@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace veltrin;
 
 class TestProcRunningApplications final : public QObject {
@@ -36,20 +39,27 @@ void TestProcRunningApplications::countsProcessesByName()
     QFETCH(QString, bundleIdentifier);
     QFETCH(int, expected);
     QTemporaryDir proc;
-    const auto process = [&](const QString& entry, const QByteArray& comm) {
-        QVERIFY(veltrin::test::writeFile(proc.filePath(entry + u"/comm"), comm));
+    const auto process = [&](const QString& entry, const QByteArray& name,
+                             const QByteArray& state = "S (sleeping)", uid_t owner = 1000) {
+        const QByteArray uid = QByteArray::number(owner);
+        QVERIFY(veltrin::test::writeFile(proc.filePath(entry + u"/status"),
+            "Name:\t" + name + "\nUmask:\t0022\nState:\t" + state + "\nTgid:\t1\nPid:\t1\nUid:\t" + uid + '\t'
+                + uid + '\t' + uid + '\t' + uid + "\nGid:\t100\t100\t100\t100\n"));
     };
-    process(u"101"_qs, "Mail\n");
-    process(u"2024"_qs, "Mail\n");
-    process(u"303"_qs, "Mailbox\n");
-    process(u"404"_qs, "mail\n");
-    process(u"505"_qs, "Mail Helper\n");
-    process(u"self"_qs, "Mail\n");    // a link to a process listed anyway
-    process(u"12ab"_qs, "Mail\n");    // not a process
-    QVERIFY(QDir(proc.path()).mkdir(u"606"_qs)); // ended while scanning: no comm
+    process(u"101"_qs, "Mail");
+    process(u"2024"_qs, "Mail", "R (running)");
+    process(u"303"_qs, "Mailbox");
+    process(u"404"_qs, "mail");
+    process(u"505"_qs, "Mail Helper");
+    process(u"707"_qs, "Mail", "Z (zombie)"); // ended, not yet reaped
+    process(u"708"_qs, "Mail", "X (dead)");
+    process(u"809"_qs, "Mail", "S (sleeping)", 1001); // another user's
+    process(u"self"_qs, "Mail"); // a link to a process listed anyway
+    process(u"12ab"_qs, "Mail"); // not a process
+    QVERIFY(QDir(proc.path()).mkdir(u"606"_qs)); // ended while scanning: no status
     QVERIFY(veltrin::test::writeFile(proc.filePath(u"uptime"_qs), "1.0 2.0\n"));
 
-    const ProcRunningApplications running(proc.path());
+    const ProcRunningApplications running(proc.path(), 1000);
     QCOMPARE(running.runningCount(bundleIdentifier), expected);
 }
 
@@ -74,12 +84,30 @@ void TestProcRunningApplications::seesARealProcess()
     const int before = running.runningCount(u"com.apple.mail"_qs);
 
     QProcess process;
-    process.start(mail, {u"30"_qs});
+    process.start(mail, { u"30"_qs });
     QVERIFY(process.waitForStarted());
     QTRY_COMPARE(running.runningCount(u"com.apple.mail"_qs), before + 1);
     process.kill();
     QVERIFY(process.waitForFinished());
     QTRY_COMPARE(running.runningCount(u"com.apple.mail"_qs), before);
+
+    // A child that has ended but is not reaped yet is a zombie: not running.
+    const QByteArray path = QFile::encodeName(mail);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl(path.constData(), path.constData(), "0", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    QVERIFY(child > 0);
+    const auto state = [child] {
+        QFile stat(u"/proc/%1/stat"_qs.arg(child));
+        return stat.open(QIODevice::ReadOnly) ? stat.readAll().split(')').last().trimmed().left(1)
+                                              : QByteArray();
+    };
+    QTRY_COMPARE(state(), QByteArray("Z"));
+    QCOMPARE(running.runningCount(u"com.apple.mail"_qs), before);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
 }
 
 QTEST_GUILESS_MAIN(TestProcRunningApplications)

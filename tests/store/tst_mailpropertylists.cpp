@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QScopeGuard>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -148,6 +149,8 @@ private Q_SLOTS:
     void accountsMap_data();
     void accountsMap();
     void binaryLists();
+    void xmlEncodings_data();
+    void xmlEncodings();
     void filesInTheFolder_data();
     void filesInTheFolder();
     void hostileInput_data();
@@ -285,6 +288,35 @@ void TestMailPropertyLists::binaryLists()
         expected.insert(id, name);
     }
     QCOMPARE(MailPropertyLists::signatureNamesFromData(binaryNames(entries)), expected);
+}
+
+void TestMailPropertyLists::xmlEncodings_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("readable");
+    const QByteArray body = "<array>" + nameEntry("S1", "Caf\xC3\xA9 \xE2\x98\x95") + "</array>";
+    const QString utf16Text
+        = QString::fromUtf8(xmlPlist(body)).replace(u"encoding=\"UTF-8\""_s, u"encoding=\"UTF-16\""_s);
+    const auto utf16 = [&utf16Text](QStringConverter::Encoding encoding, bool mark) {
+        QStringEncoder encoder(
+            encoding, mark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+        return QByteArray(encoder.encode(utf16Text));
+    };
+    QTest::addRow("UTF-8") << xmlPlist(body) << true;
+    QTest::addRow("UTF-8 with a byte order mark") << "\xEF\xBB\xBF" + xmlPlist(body) << true;
+    QTest::addRow("UTF-16 little-endian with a mark") << utf16(QStringConverter::Utf16LE, true) << true;
+    QTest::addRow("UTF-16 big-endian with a mark") << utf16(QStringConverter::Utf16BE, true) << true;
+    QTest::addRow("UTF-16 little-endian without a mark") << utf16(QStringConverter::Utf16LE, false) << true;
+    QTest::addRow("UTF-16 big-endian without a mark") << utf16(QStringConverter::Utf16BE, false) << true;
+    QTest::addRow("UTF-16 cut in a character") << utf16(QStringConverter::Utf16LE, true).chopped(1) << false;
+}
+
+void TestMailPropertyLists::xmlEncodings()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(bool, readable);
+    const NamesMap expected = readable ? NamesMap { { u"S1"_s, u"Caf\u00E9 \u2615"_s } } : NamesMap();
+    QCOMPARE(MailPropertyLists::signatureNamesFromData(data), expected);
 }
 
 void TestMailPropertyLists::filesInTheFolder_data()

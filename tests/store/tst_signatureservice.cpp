@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <random>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,11 +87,11 @@ QStringList fileNames(const QList<SignatureFile>& signatures)
 struct Fixture {
     QTemporaryDir dir;
     QString home = dir.filePath(u"home"_s);
-    SettingsPreferences preferences{dir.filePath(u"preferences"_s)};
+    SettingsPreferences preferences { dir.filePath(u"preferences"_s) };
     BookmarkFolderAccess folderAccess;
     test::FakeFolderPanel panel;
-    std::unique_ptr<SignatureService> service =
-        std::make_unique<SignatureService>(preferences, folderAccess, panel, home);
+    std::unique_ptr<SignatureService> service
+        = std::make_unique<SignatureService>(preferences, folderAccess, panel, home);
 
     Fixture() { QDir().mkpath(home); }
 
@@ -112,8 +115,10 @@ struct SignalLog {
     explicit SignalLog(SignatureService& service)
     {
         QObject::connect(&service, &SignatureService::objectWillChange, [this] { events.append(u"will"_s); });
-        QObject::connect(&service, &SignatureService::signaturesChanged, [this] { events.append(u"signatures"_s); });
-        QObject::connect(&service, &SignatureService::errorMessageChanged, [this] { events.append(u"message"_s); });
+        QObject::connect(
+            &service, &SignatureService::signaturesChanged, [this] { events.append(u"signatures"_s); });
+        QObject::connect(
+            &service, &SignatureService::errorMessageChanged, [this] { events.append(u"message"_s); });
     }
 };
 
@@ -199,12 +204,13 @@ void TestSignatureService::defaultSignaturesFolder_data()
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QString>("expected");
     QTest::addRow("none") << QStringList() << QStringList() << QString();
-    QTest::addRow("only V9") << QStringList{kV9} << QStringList() << kV9;
-    QTest::addRow("V11 before V10") << QStringList{kV10, kV11} << QStringList() << kV11;
-    QTest::addRow("all four") << QStringList{kV8, kV9, kV10, kV11} << QStringList() << kV11;
-    QTest::addRow("V10 before V8") << QStringList{kV8, kV10} << QStringList() << kV10;
-    QTest::addRow("a file counts") << QStringList{kV8} << QStringList{kV9} << kV9;
-    QTest::addRow("parent only") << QStringList{u"Library/Mail/V11/MailData"_s} << QStringList() << QString();
+    QTest::addRow("only V9") << QStringList { kV9 } << QStringList() << kV9;
+    QTest::addRow("V11 before V10") << QStringList { kV10, kV11 } << QStringList() << kV11;
+    QTest::addRow("all four") << QStringList { kV8, kV9, kV10, kV11 } << QStringList() << kV11;
+    QTest::addRow("V10 before V8") << QStringList { kV8, kV10 } << QStringList() << kV10;
+    QTest::addRow("a file counts") << QStringList { kV8 } << QStringList { kV9 } << kV9;
+    QTest::addRow("parent only") << QStringList { u"Library/Mail/V11/MailData"_s } << QStringList()
+                                 << QString();
 }
 
 void TestSignatureService::defaultSignaturesFolder()
@@ -230,7 +236,7 @@ void TestSignatureService::defaultSignaturesFolder()
 void TestSignatureService::requestWithoutMailFolder()
 {
     Fixture f;
-    f.service->setSignatures({placeholder(u"a.mailsignature"_s)});
+    f.service->setSignatures({ placeholder(u"a.mailsignature"_s) });
     f.service->requestAccess();
     QCOMPARE(f.panel.requestCount(), 0);
     QVERIFY(f.service->signatures().isEmpty());
@@ -240,7 +246,7 @@ void TestSignatureService::requestWithoutMailFolder()
 void TestSignatureService::requestShowsPanel()
 {
     Fixture f;
-    const QString folder = f.makeFolder(kV10, {u"a.mailsignature"_s});
+    const QString folder = f.makeFolder(kV10, { u"a.mailsignature"_s });
     f.service->setErrorMessage(u"earlier"_s);
     f.service->requestAccess();
 
@@ -264,9 +270,12 @@ void TestSignatureService::panelAnswer_data()
     QTest::addColumn<QStringList>("expectedFiles");
     QTest::addColumn<QString>("expectedMessage");
     QTest::addColumn<bool>("bookmarked");
-    QTest::addRow("cancel") << u"cancel"_s << QStringList() << u"Access to signatures folder was denied"_s << false;
-    QTest::addRow("ok without folder") << u"nothing"_s << QStringList() << u"Access to signatures folder was denied"_s << false;
-    QTest::addRow("folder chosen") << u"choose"_s << QStringList{u"a.mailsignature"_s} << QString() << true;
+    QTest::addRow("cancel") << u"cancel"_s << QStringList() << u"Access to signatures folder was denied"_s
+                            << false;
+    QTest::addRow("ok without folder")
+        << u"nothing"_s << QStringList() << u"Access to signatures folder was denied"_s << false;
+    QTest::addRow("folder chosen") << u"choose"_s << QStringList { u"a.mailsignature"_s } << QString()
+                                   << true;
 }
 
 void TestSignatureService::panelAnswer()
@@ -276,9 +285,9 @@ void TestSignatureService::panelAnswer()
     QFETCH(QString, expectedMessage);
     QFETCH(bool, bookmarked);
     Fixture f;
-    const QString folder = f.makeFolder(kV11, {u"a.mailsignature"_s});
+    const QString folder = f.makeFolder(kV11, { u"a.mailsignature"_s });
     // A choice elsewhere is bookmarked and scanned all the same.
-    const QString chosen = f.makeFolder(u"elsewhere"_s, {u"a.mailsignature"_s});
+    const QString chosen = f.makeFolder(u"elsewhere"_s, { u"a.mailsignature"_s });
     const QByteArray earlier = "earlier bookmark";
     f.preferences.set(SignatureService::bookmarkKey, earlier);
 
@@ -310,9 +319,9 @@ void TestSignatureService::twoPanelsAnsweredInEitherOrder_data()
     QTest::addColumn<QStringList>("expectedFiles");
     QTest::addColumn<QString>("expectedMessage");
     // A cancel after the grant sets only the message: the scanned list stays.
-    QTest::addRow("grant, then cancel") << true << QStringList{u"a.mailsignature"_s}
-                                        << u"Access to signatures folder was denied"_s;
-    QTest::addRow("cancel, then grant") << false << QStringList{u"a.mailsignature"_s} << QString();
+    QTest::addRow("grant, then cancel")
+        << true << QStringList { u"a.mailsignature"_s } << u"Access to signatures folder was denied"_s;
+    QTest::addRow("cancel, then grant") << false << QStringList { u"a.mailsignature"_s } << QString();
 }
 
 void TestSignatureService::twoPanelsAnsweredInEitherOrder()
@@ -321,7 +330,7 @@ void TestSignatureService::twoPanelsAnsweredInEitherOrder()
     QFETCH(QStringList, expectedFiles);
     QFETCH(QString, expectedMessage);
     Fixture f;
-    const QString folder = f.makeFolder(kV11, {u"a.mailsignature"_s});
+    const QString folder = f.makeFolder(kV11, { u"a.mailsignature"_s });
     f.service->requestAccess();
     f.service->requestAccess();
     QCOMPARE(f.panel.requestCount(), 2);
@@ -343,7 +352,7 @@ void TestSignatureService::twoPanelsAnsweredInEitherOrder()
 void TestSignatureService::serviceDestroyedWhilePanelOpen()
 {
     Fixture f;
-    const QString folder = f.makeFolder(kV11, {u"a.mailsignature"_s});
+    const QString folder = f.makeFolder(kV11, { u"a.mailsignature"_s });
     f.service->requestAccess();
     f.service.reset();
     f.panel.choose(QUrl::fromLocalFile(folder));
@@ -355,10 +364,12 @@ void TestSignatureService::grantFailures_data()
 {
     QTest::addColumn<QUrl>("folder");
     QTest::addColumn<QString>("expectedMessage");
-    QTest::addRow("gone") << QUrl::fromLocalFile(u"/nonexistent/veltrin/Signatures"_s)
-                          << u"Failed to create bookmark: The folder \"/nonexistent/veltrin/Signatures\" doesn't exist."_s;
-    QTest::addRow("not a local file") << QUrl(u"https://example.com/Signatures"_s)
-                                      << u"Failed to create bookmark: \"https://example.com/Signatures\" isn't a folder on this computer."_s;
+    QTest::addRow("gone")
+        << QUrl::fromLocalFile(u"/nonexistent/veltrin/Signatures"_s)
+        << u"Failed to create bookmark: The folder \u201C/nonexistent/veltrin/Signatures\u201D doesn't exist."_s;
+    QTest::addRow("not a local file")
+        << QUrl(u"https://example.com/Signatures"_s)
+        << u"Failed to create bookmark: \u201Chttps://example.com/Signatures\u201D isn't a folder on this computer."_s;
 }
 
 void TestSignatureService::grantFailures()
@@ -366,7 +377,7 @@ void TestSignatureService::grantFailures()
     QFETCH(QUrl, folder);
     QFETCH(QString, expectedMessage);
     Fixture f;
-    const QList<SignatureFile> earlier{placeholder(u"kept.mailsignature"_s)};
+    const QList<SignatureFile> earlier { placeholder(u"kept.mailsignature"_s) };
     f.service->setSignatures(earlier);
     f.service->grantAccess(folder);
     QCOMPARE(f.service->errorMessage(), expectedMessage);
@@ -378,8 +389,8 @@ void TestSignatureService::grantFailures()
 void TestSignatureService::grantingAgainReplacesBookmark()
 {
     Fixture f;
-    const QString first = f.makeFolder(u"first"_s, {u"one.mailsignature"_s});
-    const QString second = f.makeFolder(u"second"_s, {u"two.mailsignature"_s});
+    const QString first = f.makeFolder(u"first"_s, { u"one.mailsignature"_s });
+    const QString second = f.makeFolder(u"second"_s, { u"two.mailsignature"_s });
     f.service->grantAccess(QUrl::fromLocalFile(first));
     const QByteArray firstBookmark = *f.preferences.data(SignatureService::bookmarkKey);
     f.service->grantAccess(QUrl::fromLocalFile(second));
@@ -390,7 +401,7 @@ void TestSignatureService::grantingAgainReplacesBookmark()
     SettingsPreferences reopened(f.preferences.fileName());
     SignatureService later(reopened, f.folderAccess, f.panel, f.home);
     QVERIFY(later.restoreAccessFromBookmark());
-    QCOMPARE(fileNames(later.signatures()), QStringList{u"two.mailsignature"_s});
+    QCOMPARE(fileNames(later.signatures()), QStringList { u"two.mailsignature"_s });
 }
 
 void TestSignatureService::restore_data()
@@ -401,19 +412,21 @@ void TestSignatureService::restore_data()
     QTest::addColumn<QStringList>("expectedFiles"); // "unchanged" when empty and not restored
 
     const QString unchanged = u"unchanged"_s;
-    QTest::addRow("valid") << u"valid"_s << true << QString() << QStringList{u"a.mailsignature"_s};
+    QTest::addRow("valid") << u"valid"_s << true << QString() << QStringList { u"a.mailsignature"_s };
     QTest::addRow("none") << u"none"_s << false << unchanged << QStringList();
     QTest::addRow("stale") << u"stale"_s << false << unchanged << QStringList();
     QTest::addRow("folder gone") << u"gone"_s << false
-                                 << u"Failed to resolve bookmark: The folder \"%1\" doesn't exist."_s << QStringList();
-    QTest::addRow("empty data") << u"empty"_s << false
-                                << u"Failed to resolve bookmark: The bookmark data isn't in the correct format."_s
-                                << QStringList();
-    QTest::addRow("garbage") << u"garbage"_s << false
-                             << u"Failed to resolve bookmark: The bookmark data isn't in the correct format."_s
-                             << QStringList();
+                                 << u"Failed to resolve bookmark: The folder \u201C%1\u201D doesn't exist."_s
+                                 << QStringList();
+    QTest::addRow("empty data")
+        << u"empty"_s << false
+        << u"Failed to resolve bookmark: The bookmark data isn't in the correct format."_s << QStringList();
+    QTest::addRow("garbage")
+        << u"garbage"_s << false
+        << u"Failed to resolve bookmark: The bookmark data isn't in the correct format."_s << QStringList();
     QTest::addRow("truncated") << u"truncated"_s << false
-                               << u"Failed to resolve bookmark: The bookmark data is incomplete."_s << QStringList();
+                               << u"Failed to resolve bookmark: The bookmark data is incomplete."_s
+                               << QStringList();
     QTest::addRow("future version")
         << u"future"_s << false
         << u"Failed to resolve bookmark: The bookmark data was made by a newer version of Veltrin (format 9)."_s
@@ -428,7 +441,7 @@ void TestSignatureService::restore()
     QFETCH(QString, expectedMessage);
     QFETCH(QStringList, expectedFiles);
     Fixture f;
-    const QString folder = f.makeFolder(kV11, {u"a.mailsignature"_s});
+    const QString folder = f.makeFolder(kV11, { u"a.mailsignature"_s });
     const QUrl url = QUrl::fromLocalFile(folder);
     const QByteArray valid = *f.folderAccess.bookmarkData(url);
 
@@ -440,7 +453,7 @@ void TestSignatureService::restore()
         // Another folder at the same path; the old one stays alive elsewhere, so its inode
         // can't be handed to the new one.
         QVERIFY(QDir().rename(folder, f.homePath(u"moved"_s)));
-        f.makeFolder(kV11, {u"a.mailsignature"_s});
+        f.makeFolder(kV11, { u"a.mailsignature"_s });
     } else if (bookmark == u"gone") {
         stored = valid;
         QVERIFY(QDir(folder).removeRecursively());
@@ -461,7 +474,7 @@ void TestSignatureService::restore()
     if (stored.isValid())
         f.preferences.set(SignatureService::bookmarkKey, stored);
 
-    const QList<SignatureFile> earlier{placeholder(u"earlier.mailsignature"_s)};
+    const QList<SignatureFile> earlier { placeholder(u"earlier.mailsignature"_s) };
     f.service->setSignatures(earlier);
     f.service->setErrorMessage(u"earlier message"_s);
 
@@ -481,12 +494,12 @@ void TestSignatureService::restore()
 void TestSignatureService::restoreKeepsStaleBookmark()
 {
     Fixture f;
-    const QString folder = f.makeFolder(kV11, {u"a.mailsignature"_s});
+    const QString folder = f.makeFolder(kV11, { u"a.mailsignature"_s });
     f.service->grantAccess(QUrl::fromLocalFile(folder));
     const QByteArray bookmark = *f.preferences.data(SignatureService::bookmarkKey);
     // Keep the old folder alive elsewhere so the new one can't get its inode.
     QVERIFY(QDir().rename(folder, f.homePath(u"moved"_s)));
-    f.makeFolder(kV11, {u"b.mailsignature"_s});
+    f.makeFolder(kV11, { u"b.mailsignature"_s });
     f.service->setErrorMessage(std::nullopt);
 
     QVERIFY(!f.service->restoreAccessFromBookmark());
@@ -497,7 +510,7 @@ void TestSignatureService::restoreKeepsStaleBookmark()
     f.panel.choose(QUrl::fromLocalFile(folder));
     QVERIFY(*f.preferences.data(SignatureService::bookmarkKey) != bookmark);
     QVERIFY(f.service->restoreAccessFromBookmark());
-    QCOMPARE(fileNames(f.service->signatures()), QStringList{u"b.mailsignature"_s});
+    QCOMPARE(fileNames(f.service->signatures()), QStringList { u"b.mailsignature"_s });
 }
 
 void TestSignatureService::restoredFolderWithoutAccess()
@@ -508,9 +521,10 @@ void TestSignatureService::restoredFolderWithoutAccess()
     QVERIFY(test::writeFile(file, "a file where the folder should be"));
     f.service->grantAccess(QUrl::fromLocalFile(file));
     QVERIFY(f.service->hasBookmark());
-    QCOMPARE(f.service->errorMessage(), u"Error reading signatures: \"%1\" isn't a folder."_s.arg(file));
+    QCOMPARE(
+        f.service->errorMessage(), u"Error reading signatures: \u201C%1\u201D isn't a folder."_s.arg(file));
 
-    const QList<SignatureFile> earlier{placeholder(u"earlier.mailsignature"_s)};
+    const QList<SignatureFile> earlier { placeholder(u"earlier.mailsignature"_s) };
     f.service->setSignatures(earlier);
     QVERIFY(f.service->restoreAccessFromBookmark());
     QVERIFY(f.service->signatures().isEmpty());
@@ -523,7 +537,7 @@ void TestSignatureService::unreadableRestoredFolder()
     if (::geteuid() == 0)
         QSKIP("running as root: every folder can be listed");
     Fixture f;
-    const QString folder = f.makeFolder(kV11, {u"a.mailsignature"_s});
+    const QString folder = f.makeFolder(kV11, { u"a.mailsignature"_s });
     f.service->grantAccess(QUrl::fromLocalFile(folder));
     QVERIFY(QFile::setPermissions(folder, QFileDevice::WriteOwner));
     QVERIFY(f.service->restoreAccessFromBookmark());
@@ -533,43 +547,49 @@ void TestSignatureService::unreadableRestoredFolder()
     // Chosen in the panel, the same folder is scanned without access and fails to list.
     f.service->grantAccess(QUrl::fromLocalFile(folder));
     QCOMPARE(f.service->errorMessage(),
-             u"Error reading signatures: You don't have permission to view the folder \"%1\"."_s.arg(folder));
-    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        u"Error reading signatures: You don't have permission to view the folder \u201C%1\u201D."_s.arg(
+            folder));
+    QVERIFY(QFile::setPermissions(
+        folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
 }
 
 void TestSignatureService::scanKeepsOnlySignatureFiles()
 {
     Fixture f;
     const QString folder = f.makeFolder(u"Signatures"_s,
-                                        {u"a.mailsignature"_s, u"b.MAILSIGNATURE"_s, u".hidden.mailsignature"_s,
-                                         u"notes.txt"_s, u"a.mailsignature.bak"_s, u"mailsignature"_s,
-                                         u"x.y.mailsignature"_s, u"Work.Mailsignature"_s});
+        { u"a.mailsignature"_s, u"b.MAILSIGNATURE"_s, u".hidden.mailsignature"_s, u"notes.txt"_s,
+            u"a.mailsignature.bak"_s, u"mailsignature"_s, u"x.y.mailsignature"_s, u"Work.Mailsignature"_s });
     QVERIFY(QDir(folder).mkdir(u"c.mailsignature"_s));
     QVERIFY(QDir(folder).mkdir(u".hidden-folder"_s));
-    QVERIFY(QFile::link(QDir(folder).filePath(u"a.mailsignature"_s), QDir(folder).filePath(u"link.mailsignature"_s)));
-    QVERIFY(QFile::link(QDir(folder).filePath(u"missing"_s), QDir(folder).filePath(u"broken.mailsignature"_s)));
-    QCOMPARE(::mkfifo(QFile::encodeName(QDir(folder).filePath(u"pipe.mailsignature"_s)).constData(), 0600), 0);
+    QVERIFY(QFile::link(
+        QDir(folder).filePath(u"a.mailsignature"_s), QDir(folder).filePath(u"link.mailsignature"_s)));
+    QVERIFY(
+        QFile::link(QDir(folder).filePath(u"missing"_s), QDir(folder).filePath(u"broken.mailsignature"_s)));
+    QCOMPARE(
+        ::mkfifo(QFile::encodeName(QDir(folder).filePath(u"pipe.mailsignature"_s)).constData(), 0600), 0);
 
     f.service->grantAccess(QUrl::fromLocalFile(folder));
-    QCOMPARE(fileNames(f.service->signatures()), (QStringList{u"a.mailsignature"_s, u"x.y.mailsignature"_s}));
-    QCOMPARE(displayNames(f.service->signatures()), (QStringList{u"a"_s, u"x.y"_s}));
+    QCOMPARE(
+        fileNames(f.service->signatures()), (QStringList { u"a.mailsignature"_s, u"x.y.mailsignature"_s }));
+    QCOMPARE(displayNames(f.service->signatures()), (QStringList { u"a"_s, u"x.y"_s }));
     QVERIFY(!f.service->errorMessage());
 }
 
 void TestSignatureService::scanFillsFields()
 {
     Fixture f;
-    const QString folder = f.makeFolder(u"Signatures"_s, {u"S1.mailsignature"_s, u"S2.mailsignature"_s, u"S3.mailsignature"_s});
+    const QString folder = f.makeFolder(
+        u"Signatures"_s, { u"S1.mailsignature"_s, u"S2.mailsignature"_s, u"S3.mailsignature"_s });
     QVERIFY(test::writeFile(QDir(folder).filePath(u"AllSignatures.plist"_s),
-                            namesPlist({{u"S1"_s, u"Work"_s}, {u"S2"_s, u"Home"_s}, {u"unknown"_s, u"Gone"_s}})));
+        namesPlist({ { u"S1"_s, u"Work"_s }, { u"S2"_s, u"Home"_s }, { u"unknown"_s, u"Gone"_s } })));
     QVERIFY(test::writeFile(QDir(folder).filePath(u"AccountsMap.plist"_s),
-                            accountsPlist({{u"imap://me%40work.example/"_s, {u"S1"_s, u"S3"_s}}})));
+        accountsPlist({ { u"imap://me%40work.example/"_s, { u"S1"_s, u"S3"_s } } })));
     // The URL as the caller passes it, trailing slash included, is what the values keep.
     const QUrl folderUrl = QUrl::fromLocalFile(folder + u'/');
     f.service->grantAccess(folderUrl);
 
     const QList<SignatureFile>& list = f.service->signatures();
-    QCOMPARE(displayNames(list), (QStringList{u"Home"_s, u"S3"_s, u"Work"_s}));
+    QCOMPARE(displayNames(list), (QStringList { u"Home"_s, u"S3"_s, u"Work"_s }));
     for (const SignatureFile& signature : list) {
         QVERIFY(!signature.id.isNull());
         QCOMPARE(signature.id.version(), QUuid::Random);
@@ -578,26 +598,31 @@ void TestSignatureService::scanFillsFields()
         QVERIFY(!signature.errorMessage);
     }
     QCOMPARE(list.at(0).accountEmails, QStringList());
-    QCOMPARE(list.at(1).accountEmails, QStringList{u"me@work.example"_s});
+    QCOMPARE(list.at(1).accountEmails, QStringList { u"me@work.example"_s });
     QCOMPARE(list.at(2).fileName, u"S1.mailsignature"_s);
-    QCOMPARE(list.at(2).accountEmails, QStringList{u"me@work.example"_s});
+    QCOMPARE(list.at(2).accountEmails, QStringList { u"me@work.example"_s });
 }
 
 void TestSignatureService::sortOrder_data()
 {
     QTest::addColumn<QStringList>("names"); // display names of S0, S1, ... in that order
     QTest::addColumn<QStringList>("expected");
-    QTest::addRow("case, no folding") << QStringList{u"beta"_s, u"Alpha"_s, u"alpha"_s}
-                                      << QStringList{u"Alpha"_s, u"alpha"_s, u"beta"_s};
-    QTest::addRow("upper case first") << QStringList{u"alpha"_s, u"Zeta"_s} << QStringList{u"Zeta"_s, u"alpha"_s};
-    QTest::addRow("no numeric order") << QStringList{u"Sig 2"_s, u"Sig 10"_s} << QStringList{u"Sig 10"_s, u"Sig 2"_s};
-    QTest::addRow("prefix first") << QStringList{u"Sig 1"_s, u"Sig"_s} << QStringList{u"Sig"_s, u"Sig 1"_s};
+    QTest::addRow("case, no folding") << QStringList { u"beta"_s, u"Alpha"_s, u"alpha"_s }
+                                      << QStringList { u"Alpha"_s, u"alpha"_s, u"beta"_s };
+    QTest::addRow("upper case first")
+        << QStringList { u"alpha"_s, u"Zeta"_s } << QStringList { u"Zeta"_s, u"alpha"_s };
+    QTest::addRow("no numeric order")
+        << QStringList { u"Sig 2"_s, u"Sig 10"_s } << QStringList { u"Sig 10"_s, u"Sig 2"_s };
+    QTest::addRow("prefix first") << QStringList { u"Sig 1"_s, u"Sig"_s }
+                                  << QStringList { u"Sig"_s, u"Sig 1"_s };
     // U+1F600 is a surrogate pair (D83D DE00) in UTF-16, which would sort it before U+FF21.
-    QTest::addRow("above U+FFFF after U+FF21")
-        << QStringList{u"\U0001F600"_s, u"\uFF21"_s, u"\uE000"_s} << QStringList{u"\uE000"_s, u"\uFF21"_s, u"\U0001F600"_s};
+    QTest::addRow("above U+FFFF after U+FF21") << QStringList { u"\U0001F600"_s, u"\uFF21"_s, u"\uE000"_s }
+                                               << QStringList { u"\uE000"_s, u"\uFF21"_s, u"\U0001F600"_s };
     // Decomposed e + U+0301 composes to U+00E9, which sorts after "f".
-    QTest::addRow("composed form") << QStringList{u"e\u0301"_s, u"f"_s} << QStringList{u"f"_s, u"e\u0301"_s};
-    QTest::addRow("no locale rules") << QStringList{u"\u00E9cole"_s, u"zoo"_s} << QStringList{u"zoo"_s, u"\u00E9cole"_s};
+    QTest::addRow("composed form") << QStringList { u"e\u0301"_s, u"f"_s }
+                                   << QStringList { u"f"_s, u"e\u0301"_s };
+    QTest::addRow("no locale rules") << QStringList { u"\u00E9cole"_s, u"zoo"_s }
+                                     << QStringList { u"zoo"_s, u"\u00E9cole"_s };
 }
 
 void TestSignatureService::sortOrder()
@@ -608,7 +633,7 @@ void TestSignatureService::sortOrder()
     QList<std::pair<QString, QString>> entries;
     QStringList files;
     for (int i = 0; i < names.size(); ++i) {
-        entries.append({u"S%1"_s.arg(i), names.at(i)});
+        entries.append({ u"S%1"_s.arg(i), names.at(i) });
         files.append(u"S%1.mailsignature"_s.arg(i));
     }
     const QString folder = f.makeFolder(u"Signatures"_s, files);
@@ -619,21 +644,31 @@ void TestSignatureService::sortOrder()
 
 void TestSignatureService::equalNamesKeepListingOrder()
 {
+    // Far more equal keys than a sort handles by insertion, listed in a scrambled order.
     Fixture f;
     QStringList files;
     QList<std::pair<QString, QString>> entries;
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < 64; ++i) {
         files.append(u"S%1.mailsignature"_s.arg(i));
-        // Two groups of equal names; NFC makes the decomposed spelling equal too.
-        entries.append({u"S%1"_s.arg(i), i % 2 ? u"Caf\u00E9"_s : u"Cafe\u0301"_s});
+        // One name in two spellings, equal once composed.
+        entries.append({ u"S%1"_s.arg(i), i % 2 ? u"Caf\u00E9"_s : u"Cafe\u0301"_s });
     }
     files.append(u"A.mailsignature"_s);
-    entries.append({u"A"_s, u"Before"_s});
+    entries.append({ u"A"_s, u"Before"_s });
     const QString folder = f.makeFolder(u"Signatures"_s, files);
     QVERIFY(test::writeFile(QDir(folder).filePath(u"AllSignatures.plist"_s), namesPlist(entries)));
 
-    QStringList listed = QDir(folder).entryList({u"S*.mailsignature"_s}, QDir::Files, QDir::Unsorted);
+    QStringList listed;
+    f.service->setFolderLister([&listed](const QString& path) {
+        auto listing = SignatureService::listRegularFiles(path);
+        std::shuffle(listing->begin(), listing->end(), std::mt19937(14));
+        for (const SignatureService::FolderEntry& entry : std::as_const(*listing))
+            listed.append(entry.name);
+        return listing;
+    });
     f.service->grantAccess(QUrl::fromLocalFile(folder));
+    listed.removeAll(u"A.mailsignature"_s);
+    listed.removeAll(u"AllSignatures.plist"_s);
     QStringList scanned = fileNames(f.service->signatures());
     QCOMPARE(scanned.takeFirst(), u"A.mailsignature"_s);
     QCOMPARE(scanned, listed);
@@ -642,7 +677,7 @@ void TestSignatureService::equalNamesKeepListingOrder()
 void TestSignatureService::rescanDrawsNewIds()
 {
     Fixture f;
-    const QString folder = f.makeFolder(u"Signatures"_s, {u"a.mailsignature"_s, u"b.mailsignature"_s});
+    const QString folder = f.makeFolder(u"Signatures"_s, { u"a.mailsignature"_s, u"b.mailsignature"_s });
     f.service->grantAccess(QUrl::fromLocalFile(folder));
     const QList<SignatureFile> first = f.service->signatures();
     QVERIFY(f.service->restoreAccessFromBookmark());
@@ -658,7 +693,8 @@ void TestSignatureService::emptyFolderNotice_data()
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QString>("suffix"); // appended to the folder URL's path
     QTest::addRow("empty") << QStringList() << QString();
-    QTest::addRow("no signature files") << QStringList{u"AllSignatures.plist"_s, u"notes.txt"_s} << QString();
+    QTest::addRow("no signature files")
+        << QStringList { u"AllSignatures.plist"_s, u"notes.txt"_s } << QString();
     QTest::addRow("trailing slash") << QStringList() << u"/"_s;
 }
 
@@ -677,8 +713,11 @@ void TestSignatureService::listingFailures_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("expectedMessage");
-    QTest::addRow("a file at the folder's path") << u"file"_s << u"Error reading signatures: \"%1\" isn't a folder."_s;
-    QTest::addRow("gone before the listing") << u"gone"_s << u"Error reading signatures: The folder \"%1\" doesn't exist."_s;
+    QTest::addRow("a file at the folder's path")
+        << u"file"_s << u"Error reading signatures: \u201C%1\u201D isn't a folder."_s;
+    QTest::addRow("listing fails") << u"read error"_s << u"Error reading signatures: Input/output error"_s;
+    QTest::addRow("gone before the listing")
+        << u"gone"_s << u"Error reading signatures: The folder \u201C%1\u201D doesn't exist."_s;
 }
 
 void TestSignatureService::listingFailures()
@@ -689,7 +728,13 @@ void TestSignatureService::listingFailures()
     const QString path = f.homePath(u"Signatures"_s);
     if (kind == u"file")
         QVERIFY(test::writeFile(path, "x"));
-    f.service->setSignatures({placeholder(u"earlier.mailsignature"_s)});
+    if (kind == u"read error") {
+        f.makeFolder(u"Signatures"_s, { u"a.mailsignature"_s });
+        f.service->setFolderLister([](const QString&) -> SignatureService::FolderListing {
+            return std::unexpected(Error { u"Input/output error"_s });
+        });
+    }
+    f.service->setSignatures({ placeholder(u"earlier.mailsignature"_s) });
     f.service->loadSignatures(QUrl::fromLocalFile(path), false);
     QVERIFY(f.service->signatures().isEmpty());
     QCOMPARE(f.service->errorMessage(), expectedMessage.arg(path));
@@ -700,17 +745,17 @@ void TestSignatureService::announcements_data()
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QStringList>("expected");
     const QString w = u"will"_s, s = u"signatures"_s, m = u"message"_s;
-    QTest::addRow("set equal list") << u"setSignatures"_s << QStringList{w, s};
-    QTest::addRow("set equal message") << u"setErrorMessage"_s << QStringList{w, m};
-    QTest::addRow("request, no folder") << u"requestNoFolder"_s << QStringList{w, s, w, m, w, m};
-    QTest::addRow("request, panel open") << u"request"_s << QStringList{w, s, w, m};
-    QTest::addRow("request, cancelled") << u"requestCancel"_s << QStringList{w, s, w, m, w, m};
-    QTest::addRow("grant with files") << u"grant"_s << QStringList{w, s, w, m};
-    QTest::addRow("grant fails") << u"grantFails"_s << QStringList{w, m};
+    QTest::addRow("set equal list") << u"setSignatures"_s << QStringList { w, s };
+    QTest::addRow("set equal message") << u"setErrorMessage"_s << QStringList { w, m };
+    QTest::addRow("request, no folder") << u"requestNoFolder"_s << QStringList { w, s, w, m, w, m };
+    QTest::addRow("request, panel open") << u"request"_s << QStringList { w, s, w, m };
+    QTest::addRow("request, cancelled") << u"requestCancel"_s << QStringList { w, s, w, m, w, m };
+    QTest::addRow("grant with files") << u"grant"_s << QStringList { w, s, w, m };
+    QTest::addRow("grant fails") << u"grantFails"_s << QStringList { w, m };
     QTest::addRow("restore, none") << u"restoreNone"_s << QStringList();
-    QTest::addRow("restore, unresolvable") << u"restoreBad"_s << QStringList{w, m};
-    QTest::addRow("restore, no access") << u"restoreNoAccess"_s << QStringList{w, s, w, m};
-    QTest::addRow("scan fails") << u"scanFails"_s << QStringList{w, s, w, m};
+    QTest::addRow("restore, unresolvable") << u"restoreBad"_s << QStringList { w, m };
+    QTest::addRow("restore, no access") << u"restoreNoAccess"_s << QStringList { w, s, w, m };
+    QTest::addRow("scan fails") << u"scanFails"_s << QStringList { w, s, w, m };
     QTest::addRow("stop accessing") << u"stop"_s << QStringList();
 }
 
@@ -719,7 +764,7 @@ void TestSignatureService::announcements()
     QFETCH(QString, operation);
     QFETCH(QStringList, expected);
     Fixture f;
-    const QString folder = f.makeFolder(kV11, {u"a.mailsignature"_s});
+    const QString folder = f.makeFolder(kV11, { u"a.mailsignature"_s });
     const QString file = f.homePath(u"file"_s);
     QVERIFY(test::writeFile(file, "x"));
     if (operation == u"requestNoFolder")
@@ -727,7 +772,8 @@ void TestSignatureService::announcements()
     if (operation == u"restoreBad")
         f.preferences.set(SignatureService::bookmarkKey, QByteArray("garbage"));
     if (operation == u"restoreNoAccess")
-        f.preferences.set(SignatureService::bookmarkKey, *f.folderAccess.bookmarkData(QUrl::fromLocalFile(file)));
+        f.preferences.set(
+            SignatureService::bookmarkKey, *f.folderAccess.bookmarkData(QUrl::fromLocalFile(file)));
 
     SignalLog log(*f.service);
     if (operation == u"setSignatures")
@@ -758,8 +804,8 @@ void TestSignatureService::announcements()
 void TestSignatureService::accessIsBalanced()
 {
     Fixture f;
-    const QString folder = f.makeFolder(kV11, {u"a.mailsignature"_s});
-    const QString other = f.makeFolder(u"other"_s, {u"b.mailsignature"_s});
+    const QString folder = f.makeFolder(kV11, { u"a.mailsignature"_s });
+    const QString other = f.makeFolder(u"other"_s, { u"b.mailsignature"_s });
     const QUrl url = QUrl::fromLocalFile(folder);
     f.service->grantAccess(url);
     QCOMPARE(f.service->accessedURL(), url);

@@ -278,10 +278,21 @@ void TestSignatureWriter::refusedLockStillSaves()
     QVERIFY(!saved->locked);
     QCOMPARE(saved->notLockedReason, QStringLiteral("no privilege"));
     QCOMPARE(attributes.permissions(file.toLocalFile()), std::optional<int>(0600));
-    // What callers of the value type see: success.
-    const SignatureFile signature = signatureAt(file);
     QCOMPARE(contents(file.toLocalFile()), plainHeader.toUtf8() + "\n\n<p>new</p>\n");
-    QVERIFY(signature.backups().size() == 1);
+
+    // Through the value type's own save, where this system refuses the lock (an ordinary user,
+    // or a file system without the attribute): a success, with the text and one backup.
+    const QUrl other = space.signature(QStringLiteral("home.mailsignature"), oldText);
+    const SignatureFile signature = signatureAt(other);
+    if (space.canLock())
+        QSKIP("this process may lock files here: run it as an ordinary user to see a refused lock");
+    const auto result = signature.save(plainHeader, QStringLiteral("<p>home</p>"));
+    QVERIFY2(result, why(result));
+    QCOMPARE(contents(other.toLocalFile()), plainHeader.toUtf8() + "\n\n<p>home</p>\n");
+    QCOMPARE(modeOf(other.toLocalFile()), 0600);
+    const QList<QUrl> backups = signature.backups();
+    QCOMPARE(backups.size(), 1);
+    QCOMPARE(contents(backups.first().toLocalFile()), oldText);
 }
 
 void TestSignatureWriter::savedFileHasPermissionsAndLock()

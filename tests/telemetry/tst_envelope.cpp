@@ -288,8 +288,14 @@ void TestEnvelope::eventsEndpoint_data()
                            << QStringLiteral("http://127.0.0.1:8080/collect");
     QTest::addRow("empty") << std::optional<QString>(QString()) << fallback;
     QTest::addRow("plain words") << std::optional<QString>(QStringLiteral("not a url")) << fallback;
-    QTest::addRow("relative path") << std::optional<QString>(QStringLiteral("/v1/events")) << fallback;
-    QTest::addRow("no host") << std::optional<QString>(QStringLiteral("file:///tmp/events")) << fallback;
+    // Text that parses is the endpoint, also where nothing can be sent.
+    QTest::addRow("relative path") << std::optional<QString>(QStringLiteral("/v1/events"))
+                                   << QStringLiteral("/v1/events");
+    QTest::addRow("no host") << std::optional<QString>(QStringLiteral("file:///tmp/events"))
+                             << QStringLiteral("file:///tmp/events");
+    QTest::addRow("host taken for a scheme")
+        << std::optional<QString>(QStringLiteral("localhost:8080/v1/events"))
+        << QStringLiteral("localhost:8080/v1/events");
     QTest::addRow("bad port") << std::optional<QString>(QStringLiteral("http://127.0.0.1:99999/x"))
                               << fallback;
     QTest::addRow("spaces") << std::optional<QString>(QStringLiteral(" http://127.0.0.1/ x")) << fallback;

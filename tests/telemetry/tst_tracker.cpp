@@ -15,8 +15,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <cstdio>
 
 using namespace veltrin;
 using namespace std::chrono_literals;
@@ -66,6 +71,10 @@ private Q_SLOTS:
     void endpointFromTheEnvironment_data();
     void endpointFromTheEnvironment();
     void openSessionForm();
+    void heartbeatFollowsTheBootClock();
+    void threeEventsInOneLaunch();
+    void optOutOfThisProcess_data();
+    void optOutOfThisProcess();
 
 private:
     Launch launch(QStringList arguments = {}, QProcessEnvironment environment = {},
@@ -78,6 +87,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<test::ScriptedHttpServer> m_server;
     QDateTime m_now;
+    std::optional<std::chrono::milliseconds> m_boot; // set: the boot clock, moved by hand
 };
 
 void TestTracker::init()
@@ -86,6 +96,7 @@ void TestTracker::init()
     QVERIFY(m_dir->isValid());
     m_server = std::make_unique<test::ScriptedHttpServer>();
     m_now = kFirstLaunch;
+    m_boot.reset();
 }
 
 Launch TestTracker::launch(QStringList arguments, QProcessEnvironment environment,
@@ -108,6 +119,10 @@ Launch TestTracker::launch(QStringList arguments, QProcessEnvironment environmen
     setup.requestTimeout = 2s;
     setup.heartbeatInterval = heartbeat;
     setup.clock = [this] { return m_now; };
+    if (m_boot) {
+        setup.bootClock = [this] { return *m_boot; };
+        setup.heartbeatCheckInterval = 5ms;
+    }
     run.tracker = std::make_unique<Tracker>(std::move(setup));
     return run;
 }
@@ -310,18 +325,25 @@ void TestTracker::storedRecordsThatDoNotDecode()
 
 void TestTracker::heartbeatStopsAtTheQuit()
 {
+    m_boot = 0ms;
     Launch run = launch({}, {}, 20ms);
     run.tracker->start();
     const QString write = QStringLiteral("set ") + kOpenSession;
-    QTRY_VERIFY(run.preferences->countOf(write) >= 4); // the start and three beats
+    for (int beat = 1; beat <= 3; ++beat) {
+        *m_boot += 20ms;
+        QTRY_COMPARE(run.preferences->countOf(write), 1 + beat);
+    }
 
     run.tracker->endSession();
     const qsizetype afterQuit = run.preferences->countOf(write);
-    QTest::qWait(120);
-    QCOMPARE(run.preferences->countOf(write), afterQuit);
     QVERIFY(storedSession()->cleanExit);
+    // No timer is left to beat again, however much time passes.
+    QVERIFY(!run.tracker->findChild<QTimer*>());
+    *m_boot += 1h;
+    QCoreApplication::processEvents();
     run.tracker->runHeartbeat(); // a beat that was already due writes nothing either
     QCOMPARE(run.preferences->countOf(write), afterQuit);
+    QVERIFY(storedSession()->cleanExit);
 }
 
 void TestTracker::queuedEnvelopesSurviveARestart()
@@ -376,7 +398,7 @@ void TestTracker::telemetryOff()
     QVERIFY(!run.tracker->isEnabled());
     run.tracker->start();
     QVERIFY(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"));
-    QTest::qWait(50);
+    QVERIFY(!run.tracker->findChild<QTimer*>()); // nothing could write later
     settle(run);
 
     QCOMPARE(run.preferences->log(), QStringList());
@@ -425,24 +447,36 @@ void TestTracker::optOutRules()
 void TestTracker::endpointFromTheEnvironment_data()
 {
     QTest::addColumn<QString>("value");
-    QTest::addColumn<bool>("used");
-    QTest::addRow("local server") << QString() << true;
-    QTest::addRow("not a URL") << QStringLiteral("::not a url::") << false;
-    QTest::addRow("no host") << QStringLiteral("mailto:events") << false;
+    QTest::addColumn<QString>("used"); // "server", "default" or "as given"
+    QTest::addRow("local server") << QString() << "server";
+    QTest::addRow("not a URL") << QStringLiteral("::not a url::") << "default";
+    // Parsed, so it is the endpoint, though nothing can be sent there: the events stay queued.
+    QTest::addRow("no host") << QStringLiteral("mailto:events") << "as given";
+    QTest::addRow("host read as a scheme") << QStringLiteral("localhost:8080/v1/events") << "as given";
 }
 
 void TestTracker::endpointFromTheEnvironment()
 {
     QFETCH(QString, value);
-    QFETCH(bool, used);
+    QFETCH(QString, used);
     QProcessEnvironment environment;
     environment.insert(
         QStringLiteral("VELTRIN_EVENTS_ENDPOINT"), value.isEmpty() ? m_server->url().toString() : value);
     Launch run = launch({}, environment, 1h, false);
     const QUrl endpoint = run.tracker->backend().queue().endpoint();
-    if (!used) {
+    if (used == u"default") {
         // Not started: the default host must never be contacted from a test.
         QCOMPARE(endpoint, BackendTracker::defaultEventsEndpoint());
+        return;
+    }
+    if (used == u"as given") {
+        QCOMPARE(endpoint, QUrl(value));
+        run.tracker->start();
+        settle(run);
+        QCOMPARE(m_server->requestCount(), 0);
+        QFile queueFile(m_dir->filePath(QStringLiteral("Application Support/tracking-queue.json")));
+        QVERIFY(queueFile.open(QIODevice::ReadOnly));
+        QCOMPARE(TrackingQueue::decodeItems(queueFile.readAll()).value_or(QList<QByteArray>()).size(), 2);
         return;
     }
     QCOMPARE(endpoint, m_server->url());
@@ -470,5 +504,108 @@ void TestTracker::openSessionForm()
     QVERIFY(!invalid.encode());
 }
 
-QTEST_GUILESS_MAIN(TestTracker)
+void TestTracker::heartbeatFollowsTheBootClock()
+{
+    m_boot = 1000s;
+    // The application's own interval.
+    Launch run = launch({}, {}, Tracker::Setup::system().heartbeatInterval);
+    run.tracker->start();
+    const QString write = QStringLiteral("set ") + kOpenSession;
+    QCOMPARE(run.preferences->countOf(write), 1);
+    auto* timer = run.tracker->findChild<QTimer*>();
+    QVERIFY(timer);
+    // Returns once the heartbeat has looked at the clocks as they are now.
+    const auto looked = [timer] { return QSignalSpy(timer, &QTimer::timeout).wait(5000); };
+
+    m_boot = 1000s + 29999ms;
+    QVERIFY(looked());
+    QCOMPARE(run.preferences->countOf(write), 1);
+    m_boot = 1030s;
+    m_now = kFirstLaunch.addSecs(30);
+    QTRY_COMPARE(run.preferences->countOf(write), 2);
+    QCOMPARE(storedSession()->lastSeen, m_now);
+
+    // The computer sleeps ten minutes half-way to the next beat: the beat is written at the wake.
+    m_boot = 1045s + 600s;
+    m_now = kFirstLaunch.addSecs(645);
+    QTRY_COMPARE(run.preferences->countOf(write), 3);
+    QCOMPARE(storedSession()->lastSeen, m_now);
+    // The next one comes a full interval after it.
+    *m_boot += 29s;
+    QVERIFY(looked());
+    QCOMPARE(run.preferences->countOf(write), 3);
+    *m_boot += 1s;
+    QTRY_COMPARE(run.preferences->countOf(write), 4);
+    QVERIFY(!storedSession()->cleanExit);
+}
+
+void TestTracker::threeEventsInOneLaunch()
+{
+    // A session record from an earlier run, on an installation that never sent "install".
+    const QByteArray record = Tracker::OpenSession { QStringLiteral("EARLIER"), kFirstLaunch.addSecs(-90),
+        kFirstLaunch.addSecs(-30), false }
+                                  .encode()
+                                  .value();
+    SettingsPreferences(m_dir->filePath(QStringLiteral("prefs"))).set(kOpenSession, record);
+
+    Launch run = launch();
+    run.tracker->start();
+    settle(run);
+
+    const QList<QJsonObject> sent = envelopes();
+    QCOMPARE(names(sent),
+        (QStringList { QStringLiteral("app_close"), QStringLiteral("install"), QStringLiteral("app_open") }));
+    QVERIFY(!sent[0].contains(u"previous_event"));
+    QCOMPARE(sent[0].value(u"payload").toObject().value(u"session_id").toString(), QStringLiteral("EARLIER"));
+    QCOMPARE(sent[0].value(u"payload").toObject().value(u"duration_ms").toInteger(), 60000);
+    QCOMPARE(sent[1].value(u"previous_event").toString(), QStringLiteral("app_close"));
+    QCOMPARE(sent[2].value(u"previous_event").toString(), QStringLiteral("install"));
+    QCOMPARE(sent[2].value(u"payload").toObject().value(u"session_id").toString(), run.tracker->sessionID());
+    QCOMPARE(storedSession()->id, run.tracker->sessionID());
+}
+
+void TestTracker::optOutOfThisProcess_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("variables");
+    QTest::addColumn<QString>("answer");
+    QTest::addRow("nothing") << QStringList() << QStringList() << "enabled";
+    QTest::addRow("launch argument") << QStringList { QStringLiteral("-disableTelemetry") } << QStringList()
+                                     << "disabled";
+    QTest::addRow("argument with two dashes")
+        << QStringList { QStringLiteral("--disableTelemetry") } << QStringList() << "enabled";
+    QTest::addRow("test host variable, empty")
+        << QStringList() << QStringList { QStringLiteral("XCTestConfigurationFilePath=") } << "disabled";
+}
+
+// The real process's arguments and environment: this test binary started again, asked only that.
+void TestTracker::optOutOfThisProcess()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, variables);
+    QFETCH(QString, answer);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("XCTestConfigurationFilePath"));
+    environment.insert(QStringLiteral("VELTRIN_TEST_PRINT_OPT_OUT"), QStringLiteral("1"));
+    for (const QString& variable : variables)
+        environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QCoreApplication::applicationFilePath(), arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), answer);
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    if (qEnvironmentVariableIsSet("VELTRIN_TEST_PRINT_OPT_OUT")) {
+        std::fputs(Tracker::isTelemetryDisabled() ? "disabled" : "enabled", stdout);
+        return 0;
+    }
+    TestTracker test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_tracker.moc"

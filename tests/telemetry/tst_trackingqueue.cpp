@@ -321,6 +321,7 @@ void TestTrackingQueue::unreadableFileStartsEmpty_data()
     QTest::addRow("an object") << QByteArray("{\"items\":[\"eyJuIjoxfQ==\"]}");
     QTest::addRow("a number element") << QByteArray("[\"eyJuIjoxfQ==\",42]");
     QTest::addRow("not Base64") << QByteArray("[\"eyJuIjoxfQ==\",\"not*base64!\"]");
+    QTest::addRow("a stray character") << QByteArray("[\"eyJuIjoxfQ==\",\"Q\"]");
     QTest::addRow("not UTF-8") << QByteArray("[\"\xff\xfe\"]");
     QTest::addRow("empty file") << QByteArray();
     QTest::addRow("huge") << QByteArray(qsizetype(33) * 1024 * 1024, ' ') + valid;
@@ -390,6 +391,12 @@ void TestTrackingQueue::decodeItems_data()
     QTest::addRow("nested array") << QByteArray("[[\"QQ==\"]]") << false << QList<QByteArray>();
     QTest::addRow("URL-safe alphabet") << QByteArray("[\"-_8=\"]") << false << QList<QByteArray>();
     QTest::addRow("a string, not an array") << QByteArray("\"QQ==\"") << false << QList<QByteArray>();
+    // Strict reading: nothing is made of a broken or unpadded text.
+    QTest::addRow("one character") << QByteArray("[\"QQ==\",\"Q\"]") << false << QList<QByteArray>();
+    QTest::addRow("without padding") << QByteArray("[\"QQ\"]") << false << QList<QByteArray>();
+    QTest::addRow("too much padding") << QByteArray("[\"QQ===\"]") << false << QList<QByteArray>();
+    QTest::addRow("padding inside") << QByteArray("[\"QQ==Qg==\"]") << false << QList<QByteArray>();
+    QTest::addRow("line break") << QByteArray("[\"QUJD\\nREVG\"]") << false << QList<QByteArray>();
 }
 
 void TestTrackingQueue::decodeItems()

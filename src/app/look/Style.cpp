@@ -3,9 +3,13 @@
 #include "app/look/Controls.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace veltrin {
 
@@ -47,6 +51,41 @@ TextMetrics metrics(Style::TextStyle style)
     return { 13, QFont::Normal, 100 };
 }
 
+// A font's declared pitch is not to be trusted (some monospaced fonts declare none): what
+// counts is that narrow and wide letters take the same room.
+bool hasEqualAdvances(const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    const qreal wide = metrics.horizontalAdvance(QLatin1Char('W'));
+    if (wide <= 0)
+        return false;
+    for (const char c : { 'i', 'l', '.', 'M', 'm', '0' }) {
+        if (!qFuzzyCompare(metrics.horizontalAdvance(QLatin1Char(c)), wide))
+            return false;
+    }
+    return true;
+}
+
+QString monospacedFamily()
+{
+    static const QString family = [] {
+        QFont preferred = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        preferred.setStyleHint(QFont::Monospace);
+        if (hasEqualAdvances(preferred))
+            return QFontInfo(preferred).family();
+        // Families that declare a fixed pitch first, then the rest.
+        QStringList families = QFontDatabase::families();
+        std::ranges::stable_partition(
+            families, [](const QString& f) { return QFontDatabase::isFixedPitch(f); });
+        for (const QString& candidate : std::as_const(families)) {
+            if (hasEqualAdvances(QFont(candidate)))
+                return candidate;
+        }
+        return QFontInfo(preferred).family();
+    }();
+    return family;
+}
+
 QColor withAlpha(QColor color, qreal alpha)
 {
     color.setAlphaF(float(alpha));
@@ -81,7 +120,7 @@ QFont Style::systemFont(int pixelSize, QFont::Weight weight)
 
 QFont Style::monospacedFont(int pixelSize)
 {
-    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont f(monospacedFamily());
     f.setStyleHint(QFont::Monospace);
     f.setPixelSize(pixelSize);
     return f;

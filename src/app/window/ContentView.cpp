@@ -74,7 +74,13 @@ void ContentView::loadSignatures()
     setAppState(AppState::loading);
     restoreOrRequestAccess();
     // Each load ends with its own recomputation; none is ever cancelled.
-    QTimer::singleShot(m_recomputationDelay, this, &ContentView::updateAppState);
+    if (m_scheduler)
+        m_scheduler(m_recomputationDelay, [view = QPointer<ContentView>(this)] {
+            if (view)
+                view->updateAppState();
+        });
+    else
+        QTimer::singleShot(m_recomputationDelay, this, &ContentView::updateAppState);
 }
 
 void ContentView::reloadSignatures()

@@ -12,6 +12,7 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QVBoxLayout;
@@ -53,6 +54,9 @@ public:
     // 500 ms in the application; tests shorten it.
     void setRecomputationDelay(int milliseconds) { m_recomputationDelay = milliseconds; }
     int recomputationDelay() const { return m_recomputationDelay; }
+    // Runs the action after the delay; a timer unless tests take over the clock.
+    using Scheduler = std::function<void(int milliseconds, std::function<void()> action)>;
+    void setScheduler(Scheduler scheduler) { m_scheduler = std::move(scheduler); }
 
     // The child shown for the current state; the others are null.
     LoadingView* loadingView() const { return m_loadingView; }
@@ -79,6 +83,7 @@ private:
     AppState m_appState = AppState::onboarding;
     std::optional<SignatureFile> m_selectedSignature;
     int m_recomputationDelay = 500;
+    Scheduler m_scheduler;
 
     // The list as the last view update saw it, by id.
     QList<QUuid> m_seenSignatureIds;

@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -131,7 +132,6 @@ private Q_SLOTS:
     void themeMenuAndCodeMode();
     void themeMenuFromTheKeyboard();
     void systemThemeFollowsDesktop();
-    void screenshots();
 };
 
 void TestSignatureEditor::initTestCase()
@@ -343,7 +343,9 @@ void TestSignatureEditor::loadsIntoPreview()
     // Not on screen yet: nothing loaded, the placeholder shows.
     QVERIFY(view.state().isLoading);
     QCOMPARE(child<QStackedWidget>(view, "content")->currentWidget()->objectName(), u"loadingPage"_qs);
-    QVERIFY(view.findChild<QLabel*>()); // header labels exist before any load
+    // The header names the file before any load.
+    QCOMPARE(child<QLabel>(view, "displayName")->text(), signature.displayName);
+    QCOMPARE(child<ElidingLabel>(view, "filePath")->fullText(), signature.filePath.toLocalFile());
     QVERIFY(!child<QPushButton>(view, "saveButton")->isEnabled());
 
     Editor editor(signature);
@@ -725,6 +727,9 @@ void TestSignatureEditor::themeMenuAndCodeMode()
     const QPalette code = editor.code()->palette();
     QCOMPARE(code.color(QPalette::Base), contentBackgroundColor(ColorScheme::dark));
     QCOMPARE(code.color(QPalette::Text), QColor(Qt::white));
+    // Monospaced as drawn: narrow and wide letters take the same room.
+    const QFontMetricsF codeMetrics(editor.code()->font());
+    QCOMPARE(codeMetrics.horizontalAdvance(u"iiii.lll"_qs), codeMetrics.horizontalAdvance(u"WWWWMMmm"_qs));
 
     actions.at(1)->trigger();
     QCOMPARE(editor.code()->palette().color(QPalette::Base), QColor(Qt::white));
@@ -782,55 +787,6 @@ void TestSignatureEditor::systemThemeFollowsDesktop()
     QApplication::setPalette(light);
     QTRY_COMPARE(editor.view.systemColorScheme(), ColorScheme::light);
     QCOMPARE(editor.view.findChild<PreviewHost*>()->colorScheme(), ColorScheme::light);
-}
-
-void TestSignatureEditor::screenshots()
-{
-    QTemporaryDir folder;
-    const SignatureFile signature = copyOfFixture(folder, u"editor/with-images.mailsignature"_qs);
-    const QPalette light = QApplication::palette();
-    const QPalette dark = veltrin::test::darkPalette();
-
-    for (const bool isDark : { false, true }) {
-        QApplication::setPalette(isDark ? dark : light);
-        QCoreApplication::processEvents();
-        Editor editor(signature);
-        editor.running.setRunning(mail, 1);
-        auto* preview = editor.view.findChild<PreviewHost*>();
-        QSignalSpy finished(preview, &PreviewHost::loadFinished);
-        editor.view.chooseTheme(PreviewTheme::system);
-        QVERIFY(finished.wait(20000));
-        QTest::qWait(500);
-        const QString prefix = veltrin::test::screenshotDir().filePath(
-            isDark ? u"veltrin-editor-dark"_qs : u"veltrin-editor-light"_qs);
-        QVERIFY(editor.view.grab().save(prefix + u"-preview.png"));
-        editor.switchTo("codeSegment");
-        QTest::keyClicks(editor.code(), u" "_qs);
-        QVERIFY(editor.view.grab().save(prefix + u"-code.png"));
-        SignatureFile withError = signature;
-        withError.errorMessage
-            = u"This file could not be read completely, and this message is long enough "
-              u"to be cut at the end of its one line rather than wrapping onto a second"_qs;
-        editor.view.setSignature(withError);
-        editor.switchTo("previewSegment");
-        QVERIFY(finished.wait(20000));
-        QTest::qWait(300);
-        QVERIFY(editor.view.grab().save(prefix + u"-error.png"));
-        editor.view.setSignature(signature);
-        editor.running.setRunning(mail, 0);
-        editor.view.setToastDuration(5000);
-        editor.view.saveTapped();
-        QVERIFY(!editor.view.state().saveError);
-        QTest::qWait(600);
-        QVERIFY(editor.view.grab().save(prefix + u"-toast.png"));
-        QTest::keyClicks(editor.code(), u" "_qs);
-        editor.running.setRunning(mail, 1);
-        editor.view.saveTapped(); // Mail runs: the dialog
-        QTRY_VERIFY(editor.view.saveConfirmation() && editor.view.saveConfirmation()->isVisible());
-        QVERIFY(editor.view.saveConfirmation()->grab().save(prefix + u"-dialog.png"));
-        editor.view.saveConfirmation()->reject();
-    }
-    QApplication::setPalette(light);
 }
 
 VELTRIN_PREVIEW_MODULE_TEST_MAIN(TestSignatureEditor)

@@ -7,6 +7,7 @@
 #include "store/SignatureService.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,10 +22,15 @@ enum class Folder { withFiles, withoutFiles };
 
 // One window's root view over a temporary home folder.
 struct Window {
-    explicit Window(int delay = 200)
+    // The recomputation delay passes only when the test says so, unless the real timer is asked for.
+    explicit Window(bool realTimer = false)
     {
         view = std::make_unique<ContentView>(preferences, folderAccess, panel, running, home.path());
-        view->setRecomputationDelay(delay);
+        if (!realTimer)
+            view->setScheduler([this](int delay, std::function<void()> action) {
+                delays.append(delay);
+                pending.append(std::move(action));
+            });
         QObject::connect(view.get(), &ContentView::appStateChanged, view.get(),
             [this](AppState state) { states.append(QString::fromLatin1(toString(state))); });
     }
@@ -82,7 +88,20 @@ struct Window {
 
     // Lets the view update after the current action, without waiting for any timer.
     static void finishAction() { QCoreApplication::processEvents(); }
-    void waitPastTimer() const { QTest::qWait(view->recomputationDelay() + 100); }
+    // The delay passes for every load waiting on it, oldest first.
+    void passDelay()
+    {
+        while (!pending.isEmpty())
+            pending.takeFirst()();
+        finishAction();
+    }
+    // The delay passes for the oldest load only.
+    void passDelayOfOldestLoad()
+    {
+        QVERIFY(!pending.isEmpty());
+        pending.takeFirst()();
+        finishAction();
+    }
 
     QTemporaryDir home;
     SettingsPreferences preferences { home.filePath(QStringLiteral("preferences.ini")) };
@@ -91,6 +110,8 @@ struct Window {
     FakeRunningApplications running;
     std::unique_ptr<ContentView> view;
     QStringList states;
+    QList<std::function<void()>> pending;
+    QList<int> delays;
 };
 
 } // namespace
@@ -114,6 +135,7 @@ private Q_SLOTS:
     void reloadAfterSaveKeepsTheListState();
     void emptyStateRescanRunsAFullLoad();
     void twoQuickLoadsRecomputeTwice();
+    void recomputationWaitsHalfASecond();
 };
 
 void TestContentView::startsInOnboardingAtLeastMinimumSize()
@@ -134,7 +156,7 @@ void TestContentView::launchWithoutBookmarkWaitsForTheUser()
     Window window;
     window.makeFolder(window.mailFolder(), Folder::withFiles);
     window.view->show();
-    window.waitPastTimer();
+    window.passDelay();
     QCOMPARE(window.view->appState(), AppState::onboarding);
     QCOMPARE(window.states, QStringList());
     QCOMPARE(window.panel.requestCount(), 0);
@@ -186,7 +208,7 @@ void TestContentView::launchWithBookmark()
     QVERIFY(window.view->loadingView());
     Window::finishAction();
     QCOMPARE(QString::fromLatin1(toString(window.view->appState())), beforeTimer);
-    window.waitPastTimer();
+    window.passDelay();
     QCOMPARE(QString::fromLatin1(toString(window.view->appState())), afterTimer);
     QCOMPARE(window.panel.requestCount(), panels);
     if (panels)
@@ -219,7 +241,8 @@ void TestContentView::panelAnsweredAfterTheTimer()
     QCOMPARE(window.panel.openCount(), 1);
     QCOMPARE(window.panel.options(0).prompt, QStringLiteral("Grant Access"));
 
-    QTRY_COMPARE(window.view->appState(), AppState::empty);
+    window.passDelay();
+    QCOMPARE(window.view->appState(), AppState::empty);
     QVERIFY(window.view->emptyStateView());
 
     const QString chosen = window.home.filePath(QStringLiteral("chosen"));
@@ -235,7 +258,7 @@ void TestContentView::panelAnsweredAfterTheTimer()
 
     Window::finishAction();
     QCOMPARE(window.view->appState(), state);
-    window.waitPastTimer();
+    window.passDelay();
     QCOMPARE(window.view->appState(), state);
     QCOMPARE(window.view->service().hasBookmark(), answer == u"files" || answer == u"none");
 }
@@ -256,7 +279,7 @@ void TestContentView::panelAnsweredBeforeTheTimer()
     QFETCH(AppState, beforeTimer);
     QFETCH(AppState, afterTimer);
 
-    Window window(400);
+    Window window;
     window.makeFolder(window.mailFolder(), Folder::withoutFiles);
     window.view->show();
     window.pressGrantAccess();
@@ -268,7 +291,7 @@ void TestContentView::panelAnsweredBeforeTheTimer()
             window.makeFolder(chosen, answer == u"files" ? Folder::withFiles : Folder::withoutFiles)));
     Window::finishAction();
     QCOMPARE(window.view->appState(), beforeTimer);
-    window.waitPastTimer();
+    window.passDelay();
     QCOMPARE(window.view->appState(), afterTimer);
     if (afterTimer == AppState::onboarding)
         QCOMPARE(window.view->onboardingView()->currentStep(), 0);
@@ -283,7 +306,8 @@ void TestContentView::noMailFolderReturnsToTheFirstOnboardingStep()
     QCOMPARE(window.view->service().errorMessage(),
         std::optional<QString>(QStringLiteral("Could not find Mail signatures folder")));
     QCOMPARE(window.view->appState(), AppState::loading);
-    QTRY_COMPARE(window.view->appState(), AppState::onboarding);
+    window.passDelay();
+    QCOMPARE(window.view->appState(), AppState::onboarding);
     QCOMPARE(window.view->onboardingView()->currentStep(), 0);
     QCOMPARE(window.states, (QStringList { QStringLiteral("loading"), QStringLiteral("onboarding") }));
 }
@@ -315,14 +339,14 @@ void TestContentView::rescanFromTheListKeepsTheSelection()
     QVERIFY(!window.listedIds().contains(picked.id));
     QCOMPARE(split->selectedSignature()->id, picked.id);
 
-    window.waitPastTimer();
+    window.passDelay();
     QCOMPARE(window.view->appState(), AppState::list);
     QCOMPARE(window.view->splitEditorView(), split);
 }
 
 void TestContentView::rescanWithStaleBookmarkShowsEmptyBehindThePanel()
 {
-    Window window(400);
+    Window window;
     const QString folder = window.makeFolder(window.mailFolder(), Folder::withFiles);
     window.storeBookmark(folder);
     window.view->show();
@@ -358,7 +382,7 @@ void TestContentView::reloadAfterSaveKeepsTheListState()
     window.storeBookmark(folder);
     window.view->show();
     QTRY_COMPARE(window.view->appState(), AppState::list);
-    window.waitPastTimer();
+    window.passDelay();
     SplitEditorView* split = window.view->splitEditorView();
     const QList<QUuid> before = window.listedIds();
     window.states.clear();
@@ -373,7 +397,7 @@ void TestContentView::reloadAfterSaveKeepsTheListState()
         QVERIFY(window.listedIds() != before);
     if (stale)
         window.panel.cancel();
-    window.waitPastTimer();
+    window.passDelay();
     QCOMPARE(window.view->appState(), AppState::list);
     QCOMPARE(window.view->splitEditorView(), split);
     QCOMPARE(window.states, QStringList());
@@ -385,33 +409,49 @@ void TestContentView::emptyStateRescanRunsAFullLoad()
     window.makeFolder(window.mailFolder(), Folder::withoutFiles);
     window.view->show();
     window.pressGrantAccess();
-    QTRY_COMPARE(window.view->appState(), AppState::empty);
+    window.passDelay();
+    QCOMPARE(window.view->appState(), AppState::empty);
     window.view->emptyStateView()->rescanButton()->click();
     QCOMPARE(window.view->appState(), AppState::loading);
     QCOMPARE(window.panel.requestCount(), 2);
-    QTRY_COMPARE(window.view->appState(), AppState::empty);
+    QCOMPARE(window.pending.size(), 1);
+    window.passDelay();
+    QCOMPARE(window.view->appState(), AppState::empty);
 }
 
 void TestContentView::twoQuickLoadsRecomputeTwice()
 {
-    Window window(1200);
+    Window window;
     window.makeFolder(window.mailFolder(), Folder::withoutFiles);
     window.view->show();
     window.view->loadSignatures();
     window.panel.cancel();
-    QTest::qWait(300);
     window.view->loadSignatures();
     QCOMPARE(window.panel.openCount(), 1);
+    QCOMPARE(window.pending.size(), 2);
 
     // The first recomputation sees the second panel open; the second one sees its cancel.
-    QObject::connect(
-        window.view.get(), &ContentView::appStateChanged, window.view.get(), [&window](AppState state) {
-            if (state == AppState::empty)
-                window.panel.cancel();
-        });
-    QTRY_COMPARE(window.view->appState(), AppState::onboarding);
+    window.passDelayOfOldestLoad();
+    QCOMPARE(window.view->appState(), AppState::empty);
+    window.panel.cancel();
+    window.passDelayOfOldestLoad();
+    QCOMPARE(window.view->appState(), AppState::onboarding);
     QCOMPARE(window.states,
         (QStringList { QStringLiteral("loading"), QStringLiteral("empty"), QStringLiteral("onboarding") }));
+}
+
+void TestContentView::recomputationWaitsHalfASecond()
+{
+    Window window(true);
+    QCOMPARE(window.view->recomputationDelay(), 500);
+    window.makeFolder(window.mailFolder(), Folder::withoutFiles);
+    window.view->show();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    window.pressGrantAccess();
+    QCOMPARE(window.view->appState(), AppState::loading);
+    QTRY_COMPARE(window.view->appState(), AppState::empty);
+    QVERIFY(elapsed.elapsed() >= 500);
 }
 
 QTEST_MAIN(TestContentView)
