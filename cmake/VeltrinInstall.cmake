@@ -15,10 +15,7 @@ file(RELATIVE_PATH VELTRIN_PLUGIN_DIR "${CMAKE_INSTALL_FULL_BINDIR}" "${plugin_f
 target_compile_definitions(veltrin_app PUBLIC VELTRIN_PLUGIN_DIR="${VELTRIN_PLUGIN_DIR}")
 
 install(TARGETS veltrin RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
-get_target_property(preview_type veltrin_preview TYPE)
-if(preview_type STREQUAL "MODULE_LIBRARY")
-  install(TARGETS veltrin_preview LIBRARY DESTINATION "${VELTRIN_PLUGIN_INSTALL_DIR}")
-endif()
+install(TARGETS ${VELTRIN_PREVIEW_MODULE_TARGET} LIBRARY DESTINATION "${VELTRIN_PLUGIN_INSTALL_DIR}")
 
 set(data_dir "${PROJECT_SOURCE_DIR}/data")
 install(FILES "${data_dir}/${VELTRIN_APP_ID}.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")

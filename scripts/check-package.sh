@@ -22,6 +22,7 @@ binary="$scratch/root/usr/bin/veltrin"
 [ -f "$scratch/root/usr/share/icons/hicolor/scalable/apps/org.veltrin.Veltrin.svg" ]
 [ -f "$scratch/root/usr/share/icons/hicolor/256x256/apps/org.veltrin.Veltrin.png" ]
 [ -f "$scratch/root/usr/share/metainfo/org.veltrin.Veltrin.metainfo.xml" ]
+[ -f "$scratch/root/usr/lib/veltrin/veltrin-preview.so" ] || { echo "the package has no preview module" >&2; exit 1; }
 
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HOME="$scratch/home/.local/share" \

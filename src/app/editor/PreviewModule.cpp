@@ -20,6 +20,9 @@
 #ifndef VELTRIN_PREVIEW_MODULE_DIR
 #define VELTRIN_PREVIEW_MODULE_DIR ""
 #endif
+#ifndef VELTRIN_PLUGIN_DIR
+#define VELTRIN_PLUGIN_DIR ""
+#endif
 
 namespace veltrin {
 
@@ -114,7 +117,13 @@ QStringList PreviewModule::searchPaths()
     const ModuleState& state = moduleState();
     if (state.searchPaths)
         return *state.searchPaths;
-    QStringList folders { QCoreApplication::applicationDirPath() };
+    const QDir binaries(QCoreApplication::applicationDirPath());
+    QStringList folders { binaries.path() };
+    // Installed, the module lives in the private library folder, found relative to the executable
+    // so that an unpacked package runs from any root.
+    const QString installed = QStringLiteral(VELTRIN_PLUGIN_DIR);
+    if (!installed.isEmpty())
+        folders << QDir::cleanPath(binaries.filePath(installed));
     const QString configured = QStringLiteral(VELTRIN_PREVIEW_MODULE_DIR);
     if (!configured.isEmpty() && !folders.contains(configured))
         folders << configured;
