@@ -1,13 +1,17 @@
 #include "SignatureWriter.h"
 
+#include "Charset.h"
 #include "MimeReader.h"
 #include "QuotedPrintableEncoder.h"
+#include "SignatureReader.h"
 #include "platform/FileAttributes.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
@@ -105,7 +109,8 @@ int nameWithoutReplacing(TemporaryCopy& copy, const QString& target)
 // Copies the bytes into a new file; an existing file is never replaced. The bytes go to a
 // hidden file first, which takes the backup's name only when whole and on disk, so that a
 // backup name never holds part of a copy, not even after a crash.
-std::expected<void, QString> copyIntoNewFile(const QString& source, const QString& target)
+std::expected<void, QString> copyIntoNewFile(
+    const QString& source, const QString& target, QByteArray& bytesRead)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
@@ -131,6 +136,7 @@ std::expected<void, QString> copyIntoNewFile(const QString& source, const QStrin
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
             return std::unexpected(
                 QStringLiteral("the signature file can't be read (%1)").arg(in.errorString()));
+        bytesRead += chunk;
         if (!writeAll(out.handle(), chunk))
             return failedWrite();
     }
@@ -206,7 +212,178 @@ bool describesBody(const HeaderField& field)
         || declaresQuotedPrintable(field.text);
 }
 
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// The range of one header field, continuation lines included, in a header block. In the
+// file's header the first line that contains "name:" counts, as the reader takes it; in a
+// part's header the last field of that name, as a later one replaces an earlier one there.
+struct FieldRange {
+    qsizetype start = -1;
+    qsizetype end = -1;
+};
+
+FieldRange fieldRange(const QString& block, QLatin1StringView lowerName, bool inPart)
+{
+    FieldRange found;
+    const QList<QStringView> lines = splitLines(block);
+    const auto offset = [&](QStringView line) { return qsizetype(line.data() - block.constData()); };
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString lower = lines[i].toString().toLower();
+        const qsizetype colon = lower.indexOf(u':');
+        const bool matches = inPart ? (!lower.isEmpty() && !isWhiteSpace(lower.front()) && colon >= 0
+                                 && QStringView(lower).first(colon) == lowerName)
+                                    : lower.contains(QString(lowerName) + u':');
+        if (!matches)
+            continue;
+        FieldRange range { offset(lines[i]), offset(lines[i]) + lines[i].size() };
+        for (qsizetype next = i + 1; next < lines.size(); ++next) {
+            const QStringView line = lines[next];
+            const qsizetype at = offset(line);
+            if (line.isEmpty() && at > 0 && at < block.size() && block[at - 1] == u'\r' && block[at] == u'\n')
+                continue;
+            if (line.isEmpty() || !isWhiteSpace(line.front()))
+                break;
+            range.end = at + line.size();
+        }
+        found = range;
+        if (!inPart)
+            break;
+    }
+    return found;
+}
+
+// Declares UTF-8 where the Content-Type names another character set.
+void declareUtf8(QString& block, bool inPart)
+{
+    const FieldRange range = fieldRange(block, QLatin1StringView("content-type"), inPart);
+    if (range.start < 0)
+        return;
+    static const QRegularExpression parameter(QStringLiteral(R"((;\s*charset\s*=\s*)("[^"]*"|[^;\s]*))"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString field = block.mid(range.start, range.end - range.start);
+    const QRegularExpressionMatch match = parameter.match(field);
+    if (!match.hasMatch())
+        return;
+    const QString value
+        = match.captured(2).startsWith(u'"') ? QStringLiteral("\"utf-8\"") : QStringLiteral("utf-8");
+    block.replace(range.start + match.capturedStart(2), match.capturedLength(2), value);
+}
+
+// Gives the Content-Transfer-Encoding field a new value.
+void declareTransferEncoding(QString& block, bool inPart, const QString& value)
+{
+    const FieldRange range = fieldRange(block, QLatin1StringView("content-transfer-encoding"), inPart);
+    if (range.start < 0)
+        return;
+    const qsizetype colon = block.indexOf(u':', range.start);
+    block.replace(colon + 1, range.end - colon - 1, u' ' + value);
+}
+
+// The HTML as the source holds it, encoded again as the header block declares; where the
+// declaration no longer fits the text, the block is changed to tell the truth.
+QString encodeSource(const QString& html, const SignatureLayout& layout, QString& block, bool inPart,
+    QLatin1StringView lineEnd)
+{
+    if (layout.quotedPrintable) {
+        if (Charset::isUtf8(layout.charset))
+            return encodeQuotedPrintable(html.toUtf8(), lineEnd, true);
+        if (const std::optional<QByteArray> bytes = Charset::encode(html, layout.charset))
+            return encodeQuotedPrintable(*bytes, lineEnd, false);
+        declareUtf8(block, inPart);
+        return encodeQuotedPrintable(html.toUtf8(), lineEnd, true);
+    }
+    // Shown as written: the text goes back as it is, in the file's UTF-8.
+    const bool ascii = isAscii(html);
+    if (!ascii && !Charset::isUtf8(layout.charset))
+        declareUtf8(block, inPart);
+    const QString& encoding = layout.transferEncoding;
+    if ((encoding.contains(QLatin1StringView("base64")) && !SignatureReader::isBase64(html))
+        || (encoding.contains(QLatin1StringView("7bit")) && !ascii))
+        declareTransferEncoding(block, inPart, QStringLiteral("8bit"));
+    return html;
+}
+
+bool isBase64Letter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'+'
+        || u == u'/' || u == u'=';
+}
+
+// Puts back the cid: references that the reader turned into data: addresses. An address
+// that continues (a longer one pasted by the user) is not this image's.
+QString referencesBack(const QString& html, const QList<SignatureLayout::Image>& images)
+{
+    QString result = html;
+    for (const SignatureLayout::Image& image : images) {
+        const QString reference = u"cid:" + image.contentId;
+        for (qsizetype found = indexOfAnchored(result, image.address, 4); found >= 0;
+             found = indexOfAnchored(result, image.address, 4, found + 1)) {
+            const qsizetype end = found + image.address.size();
+            if (end < result.size() && isBase64Letter(result[end]))
+                continue;
+            result.replace(found, image.address.size(), reference);
+        }
+    }
+    return result;
+}
+
+QString withLineEnd(QString text, QLatin1StringView lineEnd)
+{
+    if (!text.endsWith(u'\n'))
+        text += lineEnd;
+    return text;
+}
+
 } // namespace
+
+QByteArray SignatureWriter::composeFile(const QString& header, const QString& html, const QByteArray& old)
+{
+    QStringDecoder utf8(QStringConverter::Utf8,
+        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    const QString oldText = utf8.decode(old);
+    if (utf8.hasError())
+        return composeText(header, html).toUtf8();
+    const SignatureLayout layout = SignatureReader::layout(oldText);
+    // Another header than the file holds now: the file changed since it was read, so its
+    // shape says nothing about this text.
+    if (layout.content.header != header)
+        return composeText(header, html).toUtf8();
+    if (html == layout.content.html)
+        return old;
+
+    const QLatin1StringView lineEnd(layout.separator.startsWith(u'\r') ? "\r\n" : "\n");
+    switch (layout.source) {
+    case SignatureLayout::Source::WholeText:
+        return composeText(header, html).toUtf8();
+    case SignatureLayout::Source::Body: {
+        QString block = header;
+        const QString body = encodeSource(html, layout, block, false, lineEnd);
+        return withLineEnd(block + layout.separator + body, lineEnd).toUtf8();
+    }
+    case SignatureLayout::Source::HtmlPart: {
+        QString block = oldText.mid(layout.headerStart, layout.headerEnd - layout.headerStart);
+        const QString body = withLineEnd(
+            encodeSource(referencesBack(html, layout.images), layout, block, true, lineEnd), lineEnd);
+        return (QStringView(oldText).first(layout.headerStart) + block
+            + QStringView(oldText).sliced(layout.headerEnd, layout.sourceStart - layout.headerEnd) + body
+            + QStringView(oldText).sliced(layout.sourceEnd))
+            .toUtf8();
+    }
+    case SignatureLayout::Source::WholeMultipartBody: {
+        // Still parts of this boundary: the header stays true. Otherwise the text is one HTML body.
+        const std::optional<QString> line = findContentTypeLine(header);
+        const std::optional<QString> boundary = line ? extractBoundary(*line) : std::nullopt;
+        const bool parts = boundary && !parseMIMEPartViews(html, *boundary).isEmpty();
+        const QString block = parts ? header : singlePartHeader(header);
+        return withLineEnd(block + layout.separator + html, lineEnd).toUtf8();
+    }
+    }
+    return composeText(header, html).toUtf8();
+}
 
 SignatureWriter::SignatureWriter(FileAttributes& attributes, Clock now)
     : m_attributes(attributes)
@@ -291,7 +468,8 @@ std::expected<SaveResult, Error> SignatureWriter::save(
     QDir().mkpath(folder);
 
     const QString backupPath = QDir(folder).filePath(backupFileName(filePath, m_now()));
-    if (const auto copied = copyIntoNewFile(path, backupPath); !copied) {
+    QByteArray old;
+    if (const auto copied = copyIntoNewFile(path, backupPath, old); !copied) {
         const QString reason = QFileInfo(folder).isDir()
             ? copied.error()
             : QStringLiteral("the backup folder is missing and can't be created");
@@ -300,7 +478,7 @@ std::expected<SaveResult, Error> SignatureWriter::save(
     }
     syncFolder(folder);
 
-    const QByteArray bytes = composeText(header, html).toUtf8();
+    const QByteArray bytes = composeFile(header, html, old);
     QSaveFile out(path);
     const bool written = out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.flush();
     // On disk before the rename makes it the file, so that after a power cut the file holds
