@@ -1,6 +1,7 @@
 #include "Charset.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <iconv.h>
 
 namespace veltrin {
@@ -10,7 +11,8 @@ namespace {
 std::optional<QByteArray> convert(const QByteArray& bytes, const QString& from, const QString& to)
 {
     const iconv_t converter = ::iconv_open(to.toLatin1().constData(), from.toLatin1().constData());
-    if (converter == iconv_t(-1))
+    // iconv_open reports failure as the handle (iconv_t)-1.
+    if (reinterpret_cast<std::intptr_t>(converter) == -1)
         return std::nullopt;
     QByteArray out;
     out.resize(bytes.size() * 4 + 16);

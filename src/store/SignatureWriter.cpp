@@ -131,6 +131,7 @@ std::expected<void, QString> copyIntoNewFile(
     struct stat status { };
     if (::fstat(in.handle(), &status) != 0 || ::fchmod(out.handle(), status.st_mode & 0777) != 0)
         return failedWrite();
+    bytesRead.reserve(in.size());
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(copyChunk);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
