@@ -26,10 +26,10 @@ qsizetype sequenceLength(uchar lead)
 
 QString encodeQuotedPrintable(const QString& text)
 {
-    return encodeQuotedPrintable(text.toUtf8(), QLatin1StringView("\n"), true);
+    return QString::fromLatin1(encodeQuotedPrintable(text.toUtf8(), QLatin1StringView("\n"), true));
 }
 
-QString encodeQuotedPrintable(const QByteArray& in, QLatin1StringView lineBreak, bool utf8)
+QByteArray encodeQuotedPrintable(QByteArrayView in, QLatin1StringView lineBreak, bool utf8)
 {
     static constexpr char digits[] = "0123456789ABCDEF";
     const char* bytes = in.constData();
@@ -86,7 +86,7 @@ QString encodeQuotedPrintable(const QByteArray& in, QLatin1StringView lineBreak,
         i += consumed;
     }
     out.truncate(write - out.constData());
-    return QString::fromLatin1(out);
+    return out;
 }
 
 } // namespace veltrin

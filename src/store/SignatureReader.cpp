@@ -420,16 +420,21 @@ SignatureLayout SignatureReader::layout(const QString& text)
             return layout;
         }
     }
+    readBodyDeclarations(layout, line);
+    layout.content.html = body.toString();
+    if (layout.quotedPrintable)
+        layout.content.html = decodeQuotedPrintable(layout.content.html, layout.charset);
+    return layout;
+}
+
+void SignatureReader::readBodyDeclarations(
+    SignatureLayout& layout, const std::optional<QString>& contentTypeLine)
+{
     layout.source = SignatureLayout::Source::Body;
     layout.transferEncoding = headerValue(layout.content.header, "content-transfer-encoding:"_L1);
-    if (line)
-        layout.charset = extractParameter(*line, "charset"_L1).value_or(QString());
-    layout.content.html = body.toString();
-    if (declaresQuotedPrintable(layout.content.header)) {
-        layout.quotedPrintable = true;
-        layout.content.html = decodeQuotedPrintable(layout.content.html, layout.charset);
-    }
-    return layout;
+    if (contentTypeLine)
+        layout.charset = extractParameter(*contentTypeLine, "charset"_L1).value_or(QString());
+    layout.quotedPrintable = declaresQuotedPrintable(layout.content.header);
 }
 
 bool SignatureReader::isBase64(QStringView body)

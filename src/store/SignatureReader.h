@@ -45,6 +45,9 @@ public:
     static SignatureContent parse(const QString& text);
     // The same, with where each piece came from.
     static SignatureLayout layout(const QString& text);
+    // For a single-part file whose header block is already in the layout: source, transfer
+    // encoding, character set and quoted-printable, from the header and its Content-Type line.
+    static void readBodyDeclarations(SignatureLayout& layout, const std::optional<QString>& contentTypeLine);
     // Whether a part body is Base64 that decodes: line breaks anywhere, spaces and tabs at the
     // ends, "=" padding only at the end.
     static bool isBase64(QStringView body);

@@ -2,6 +2,7 @@
 
 #include "Charset.h"
 #include "MimeReader.h"
+#include "QuotedPrintable.h"
 #include "QuotedPrintableEncoder.h"
 #include "SignatureReader.h"
 #include "platform/FileAttributes.h"
@@ -74,7 +75,7 @@ private:
     bool m_renamed = false;
 };
 
-bool writeAll(int fd, const QByteArray& bytes)
+bool writeAll(int fd, QByteArrayView bytes)
 {
     qsizetype written = 0;
     while (written < bytes.size()) {
@@ -131,14 +132,20 @@ std::expected<void, QString> copyIntoNewFile(
     struct stat status { };
     if (::fstat(in.handle(), &status) != 0 || ::fchmod(out.handle(), status.st_mode & 0777) != 0)
         return failedWrite();
-    bytesRead.reserve(in.size());
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(copyChunk);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
+    // Read straight into the one buffer that the save keeps.
+    bytesRead.clear();
+    bytesRead.reserve(in.size() + copyChunk);
+    for (;;) {
+        const qsizetype used = bytesRead.size();
+        bytesRead.resize(used + copyChunk);
+        const qint64 count = in.read(bytesRead.data() + used, copyChunk);
+        bytesRead.truncate(used + qMax(count, qint64(0)));
+        if (count < 0)
             return std::unexpected(
                 QStringLiteral("the signature file can't be read (%1)").arg(in.errorString()));
-        bytesRead += chunk;
-        if (!writeAll(out.handle(), chunk))
+        if (count == 0)
+            break;
+        if (!writeAll(out.handle(), QByteArrayView(bytesRead).sliced(used)))
             return failedWrite();
     }
     if (::fsync(out.handle()) != 0)
@@ -283,20 +290,29 @@ void declareTransferEncoding(QString& block, bool inPart, const QString& value)
     block.replace(colon + 1, range.end - colon - 1, u' ' + value);
 }
 
-// The HTML as the source holds it, encoded again as the header block declares; where the
-// declaration no longer fits the text, the block is changed to tell the truth.
-QString encodeSource(const QString& html, const SignatureLayout& layout, QString& block, bool inPart,
-    QLatin1StringView lineEnd)
+void declareShownText(const QString& html, const SignatureLayout& layout, QString& block, bool inPart);
+
+// The HTML (given also as UTF-8) as the source holds it, encoded again as the header block
+// declares; where the declaration no longer fits the text, the block is changed to tell the truth.
+QByteArray encodeSource(const QString& html, const QByteArray& utf8Html, const SignatureLayout& layout,
+    QString& block, bool inPart, QLatin1StringView lineEnd)
 {
     if (layout.quotedPrintable) {
         if (Charset::isUtf8(layout.charset))
-            return encodeQuotedPrintable(html.toUtf8(), lineEnd, true);
+            return encodeQuotedPrintable(utf8Html, lineEnd, true);
         if (const std::optional<QByteArray> bytes = Charset::encode(html, layout.charset))
             return encodeQuotedPrintable(*bytes, lineEnd, false);
         declareUtf8(block, inPart);
-        return encodeQuotedPrintable(html.toUtf8(), lineEnd, true);
+        return encodeQuotedPrintable(utf8Html, lineEnd, true);
     }
-    // Shown as written: the text goes back as it is, in the file's UTF-8.
+    declareShownText(html, layout, block, inPart);
+    return utf8Html;
+}
+
+// For a source shown as written: the text goes back as it is, in the file's UTF-8, under a
+// declaration that fits it.
+void declareShownText(const QString& html, const SignatureLayout& layout, QString& block, bool inPart)
+{
     const bool ascii = isAscii(html);
     if (!ascii && !Charset::isUtf8(layout.charset))
         declareUtf8(block, inPart);
@@ -304,7 +320,6 @@ QString encodeSource(const QString& html, const SignatureLayout& layout, QString
     if ((encoding.contains(QLatin1StringView("base64")) && !SignatureReader::isBase64(html))
         || (encoding.contains(QLatin1StringView("7bit")) && !ascii))
         declareTransferEncoding(block, inPart, QStringLiteral("8bit"));
-    return html;
 }
 
 bool isBase64Letter(QChar c)
@@ -316,74 +331,194 @@ bool isBase64Letter(QChar c)
 
 // Puts back the cid: references that the reader turned into data: addresses. An address
 // that continues (a longer one pasted by the user) is not this image's.
+// Built piece by piece: the addresses are often megabytes, the references a few characters.
 QString referencesBack(const QString& html, const QList<SignatureLayout::Image>& images)
 {
     QString result = html;
     for (const SignatureLayout::Image& image : images) {
-        const QString reference = u"cid:" + image.contentId;
-        for (qsizetype found = indexOfAnchored(result, image.address, 4); found >= 0;
-             found = indexOfAnchored(result, image.address, 4, found + 1)) {
+        const QStringView text(result);
+        QString replaced;
+        qsizetype copied = 0;
+        for (qsizetype found = indexOfAnchored(text, image.address, 4); found >= 0;
+             found = indexOfAnchored(text, image.address, 4, found + 1)) {
             const qsizetype end = found + image.address.size();
-            if (end < result.size() && isBase64Letter(result[end]))
+            if (end < text.size() && isBase64Letter(text[end]))
                 continue;
-            result.replace(found, image.address.size(), reference);
+            replaced += text.sliced(copied, found - copied);
+            replaced += u"cid:" + image.contentId;
+            copied = end;
         }
+        if (copied == 0)
+            continue;
+        replaced += text.sliced(copied);
+        result = std::move(replaced);
     }
     return result;
 }
 
-QString withLineEnd(QString text, QLatin1StringView lineEnd)
+// How many bytes UTF-8 takes for valid UTF-16 text (a surrogate pair takes four).
+qsizetype utf8Length(QStringView text)
 {
-    if (!text.endsWith(u'\n'))
-        text += lineEnd;
-    return text;
+    qsizetype length = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        length += u < 0x80 ? 1 : (u < 0x800 || QChar::isSurrogate(u)) ? 2 : 3;
+    }
+    return length;
+}
+
+// A piece of a file: bytes as they are, or text to write as UTF-8.
+struct Piece {
+    Piece(QByteArrayView bytes)
+        : bytes(bytes)
+    {
+    }
+    Piece(const QByteArray& bytes)
+        : bytes(bytes)
+    {
+    }
+    Piece(const char* bytes)
+        : bytes(bytes)
+    {
+    }
+    Piece(const QString& text)
+        : text(text)
+        , isText(true)
+    {
+    }
+    QByteArrayView bytes;
+    QStringView text;
+    bool isText = false;
+};
+
+// The pieces joined in one buffer, with the line end added where the last byte is not a line
+// feed. Text is encoded straight into place: a large HTML is not copied once more on its way.
+QByteArray joinedWithLineEnd(std::initializer_list<Piece> pieces, QLatin1StringView lineEnd)
+{
+    qsizetype size = lineEnd.size();
+    for (const Piece& piece : pieces)
+        size += piece.isText ? 3 * piece.text.size() : piece.bytes.size();
+    QByteArray joined;
+    joined.reserve(size);
+    QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    for (const Piece& piece : pieces) {
+        if (!piece.isText) {
+            joined.append(piece.bytes);
+            continue;
+        }
+        const qsizetype used = joined.size();
+        joined.resize(used + 3 * piece.text.size());
+        joined.truncate(utf8.appendToBuffer(joined.data() + used, piece.text) - joined.constData());
+    }
+    if (!joined.endsWith('\n'))
+        joined.append(lineEnd);
+    return joined;
+}
+
+// The text composeText() gives, as UTF-8.
+QByteArray composedBytes(const QString& header, const QString& html)
+{
+    const QLatin1StringView lineEnd("\n");
+    if (declaresMultipart(header))
+        return joinedWithLineEnd({ SignatureWriter::singlePartHeader(header), "\n\n", html }, lineEnd);
+    if (declaresQuotedPrintable(header))
+        return joinedWithLineEnd(
+            { header, "\n\n", encodeQuotedPrintable(html.toUtf8(), lineEnd, true) }, lineEnd);
+    return joinedWithLineEnd({ header, "\n\n", html }, lineEnd);
+}
+
+QStringDecoder utf8Decoder()
+{
+    // A byte order mark stays in the text, as the reader keeps it.
+    return QStringDecoder(QStringConverter::Utf8,
+        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+}
+
+// A multipart file whose header is unchanged: the parts around the HTML are kept as bytes.
+QByteArray composeMultipart(const QString& header, const QString& html, const QByteArray& old)
+{
+    QStringDecoder utf8 = utf8Decoder();
+    const QString oldText = utf8.decode(old);
+    const SignatureLayout layout = SignatureReader::layout(oldText);
+    if (html == layout.content.html)
+        return old;
+    const QLatin1StringView lineEnd(layout.separator.startsWith(u'\r') ? "\r\n" : "\n");
+    if (layout.source == SignatureLayout::Source::HtmlPart) {
+        QString block = oldText.mid(layout.headerStart, layout.headerEnd - layout.headerStart);
+        const QString source = referencesBack(html, layout.images);
+        const QByteArray body = encodeSource(source, source.toUtf8(), layout, block, true, lineEnd);
+        const QStringView text(oldText);
+        const qsizetype headerStart = utf8Length(text.first(layout.headerStart));
+        const qsizetype headerEnd = headerStart
+            + utf8Length(text.sliced(layout.headerStart, layout.headerEnd - layout.headerStart));
+        const qsizetype sourceStart
+            = headerEnd + utf8Length(text.sliced(layout.headerEnd, layout.sourceStart - layout.headerEnd));
+        const qsizetype sourceEnd = sourceStart
+            + utf8Length(text.sliced(layout.sourceStart, layout.sourceEnd - layout.sourceStart));
+        const QByteArrayView bytes(old);
+        QByteArray joined = joinedWithLineEnd(
+            { bytes.first(headerStart), block, bytes.sliced(headerEnd, sourceStart - headerEnd), body },
+            lineEnd);
+        joined.append(bytes.sliced(sourceEnd));
+        return joined;
+    }
+    // Still parts of this boundary: the header stays true. Otherwise the text is one HTML body.
+    const std::optional<QString> line = findContentTypeLine(header);
+    const std::optional<QString> boundary = line ? extractBoundary(*line) : std::nullopt;
+    const bool parts = boundary && !parseMIMEPartViews(html, *boundary).isEmpty();
+    const QString block = parts ? header : SignatureWriter::singlePartHeader(header);
+    return joinedWithLineEnd({ block, layout.separator.toLatin1(), html }, lineEnd);
 }
 
 } // namespace
 
 QByteArray SignatureWriter::composeFile(const QString& header, const QString& html, const QByteArray& old)
 {
-    QStringDecoder utf8(QStringConverter::Utf8,
-        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    const QString oldText = utf8.decode(old);
-    if (utf8.hasError())
-        return composeText(header, html).toUtf8();
-    const SignatureLayout layout = SignatureReader::layout(oldText);
+    // Only the header block is decoded here: the body of a large file is compared and kept as bytes.
+    if (!old.isValidUtf8())
+        return composedBytes(header, html);
+    const QByteArrayView bytes(old);
+    const qsizetype lf = bytes.indexOf("\n\n");
+    const qsizetype crlf = bytes.first(lf < 0 ? bytes.size() : lf).indexOf("\r\n\r\n");
+    const qsizetype blank = crlf >= 0 ? crlf : lf;
+    // Valid UTF-8 always decodes to valid UTF-16, so other text can't be what the file shows.
+    const bool validHtml = html.isValidUtf16();
+    if (blank < 0) {
+        // The whole text is the HTML.
+        if (header.isEmpty() && validHtml && utf8Length(html) == bytes.size() && html.toUtf8() == bytes)
+            return old;
+        return composedBytes(header, html);
+    }
+    SignatureLayout layout;
+    QStringDecoder utf8 = utf8Decoder();
+    layout.content.header = utf8.decode(bytes.first(blank));
     // Another header than the file holds now: the file changed since it was read, so its
     // shape says nothing about this text.
     if (layout.content.header != header)
-        return composeText(header, html).toUtf8();
-    if (html == layout.content.html)
-        return old;
+        return composedBytes(header, html);
+    const std::optional<QString> line = findContentTypeLine(header);
+    if (line && line->toLower().contains(QLatin1StringView("multipart/")) && extractBoundary(*line))
+        return composeMultipart(header, html, old);
 
-    const QLatin1StringView lineEnd(layout.separator.startsWith(u'\r') ? "\r\n" : "\n");
-    switch (layout.source) {
-    case SignatureLayout::Source::WholeText:
-        return composeText(header, html).toUtf8();
-    case SignatureLayout::Source::Body: {
-        QString block = header;
-        const QString body = encodeSource(html, layout, block, false, lineEnd);
-        return withLineEnd(block + layout.separator + body, lineEnd).toUtf8();
+    SignatureReader::readBodyDeclarations(layout, line);
+    const QByteArrayView separator = bytes.sliced(blank, crlf >= 0 ? 4 : 2);
+    const QByteArrayView body = bytes.sliced(blank + separator.size());
+    const QLatin1StringView lineEnd(crlf >= 0 ? "\r\n" : "\n");
+    QString block = header;
+    if (layout.quotedPrintable) {
+        if (decodeQuotedPrintable(utf8.decode(body), layout.charset) == html)
+            return old;
+        const QByteArray encoded = encodeSource(html, html.toUtf8(), layout, block, false, lineEnd);
+        return joinedWithLineEnd({ block, separator, encoded }, lineEnd);
     }
-    case SignatureLayout::Source::HtmlPart: {
-        QString block = oldText.mid(layout.headerStart, layout.headerEnd - layout.headerStart);
-        const QString body = withLineEnd(
-            encodeSource(referencesBack(html, layout.images), layout, block, true, lineEnd), lineEnd);
-        return (QStringView(oldText).first(layout.headerStart) + block
-            + QStringView(oldText).sliced(layout.headerEnd, layout.sourceStart - layout.headerEnd) + body
-            + QStringView(oldText).sliced(layout.sourceEnd))
-            .toUtf8();
-    }
-    case SignatureLayout::Source::WholeMultipartBody: {
-        // Still parts of this boundary: the header stays true. Otherwise the text is one HTML body.
-        const std::optional<QString> line = findContentTypeLine(header);
-        const std::optional<QString> boundary = line ? extractBoundary(*line) : std::nullopt;
-        const bool parts = boundary && !parseMIMEPartViews(html, *boundary).isEmpty();
-        const QString block = parts ? header : singlePartHeader(header);
-        return withLineEnd(block + layout.separator + html, lineEnd).toUtf8();
-    }
-    }
-    return composeText(header, html).toUtf8();
+    declareShownText(html, layout, block, false);
+    const QByteArray composed = joinedWithLineEnd({ block, separator, html }, lineEnd);
+    // The HTML's bytes in what was composed are the body's: the text is unchanged.
+    const qsizetype htmlStart = utf8Length(block) + separator.size();
+    if (validHtml && utf8Length(html) == body.size()
+        && QByteArrayView(composed).sliced(htmlStart, body.size()) == body)
+        return old;
+    return composed;
 }
 
 SignatureWriter::SignatureWriter(FileAttributes& attributes, Clock now)
