@@ -222,7 +222,7 @@ bool describesBody(const HeaderField& field)
 
 bool isAscii(QStringView text)
 {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    return QtPrivate::isAscii(text);
 }
 
 // The range of one header field, continuation lines included, in a header block. In the
@@ -392,10 +392,12 @@ struct Piece {
 };
 
 // The pieces joined in one buffer, with the line end added where the last byte is not a line
-// feed. Text is encoded straight into place: a large HTML is not copied once more on its way.
-QByteArray joinedWithLineEnd(std::initializer_list<Piece> pieces, QLatin1StringView lineEnd)
+// feed, then the tail. Text is encoded straight into place: a large HTML is not copied once
+// more on its way.
+QByteArray joinedWithLineEnd(
+    std::initializer_list<Piece> pieces, QLatin1StringView lineEnd, QByteArrayView tail = {})
 {
-    qsizetype size = lineEnd.size();
+    qsizetype size = lineEnd.size() + tail.size();
     for (const Piece& piece : pieces)
         size += piece.isText ? 3 * piece.text.size() : piece.bytes.size();
     QByteArray joined;
@@ -412,6 +414,7 @@ QByteArray joinedWithLineEnd(std::initializer_list<Piece> pieces, QLatin1StringV
     }
     if (!joined.endsWith('\n'))
         joined.append(lineEnd);
+    joined.append(tail);
     return joined;
 }
 
@@ -456,11 +459,9 @@ QByteArray composeMultipart(const QString& header, const QString& html, const QB
         const qsizetype sourceEnd = sourceStart
             + utf8Length(text.sliced(layout.sourceStart, layout.sourceEnd - layout.sourceStart));
         const QByteArrayView bytes(old);
-        QByteArray joined = joinedWithLineEnd(
+        return joinedWithLineEnd(
             { bytes.first(headerStart), block, bytes.sliced(headerEnd, sourceStart - headerEnd), body },
-            lineEnd);
-        joined.append(bytes.sliced(sourceEnd));
-        return joined;
+            lineEnd, bytes.sliced(sourceEnd));
     }
     // Still parts of this boundary: the header stays true. Otherwise the text is one HTML body.
     const std::optional<QString> line = findContentTypeLine(header);
@@ -512,11 +513,12 @@ QByteArray SignatureWriter::composeFile(const QString& header, const QString& ht
         return joinedWithLineEnd({ block, separator, encoded }, lineEnd);
     }
     declareShownText(html, layout, block, false);
-    const QByteArray composed = joinedWithLineEnd({ block, separator, html }, lineEnd);
+    QByteArray composed = joinedWithLineEnd({ block, separator, html }, lineEnd);
     // The HTML's bytes in what was composed are the body's: the text is unchanged.
     const qsizetype htmlStart = utf8Length(block) + separator.size();
-    if (validHtml && utf8Length(html) == body.size()
-        && QByteArrayView(composed).sliced(htmlStart, body.size()) == body)
+    const bool lineEndAdded = !html.isEmpty() && !html.endsWith(u'\n');
+    const qsizetype htmlSize = composed.size() - htmlStart - (lineEndAdded ? lineEnd.size() : 0);
+    if (validHtml && htmlSize == body.size() && QByteArrayView(composed).sliced(htmlStart, htmlSize) == body)
         return old;
     return composed;
 }
