@@ -1,4 +1,5 @@
 #include "platform/InodeFileAttributes.h"
+#include "store/SignatureReader.h"
 #include "store/SignatureWriter.h"
 
 #include <QFile>
@@ -35,6 +36,15 @@ QString typicalHtml()
     return html;
 }
 
+// The typical HTML as quoted-printable, with the image as a cid: reference.
+QByteArray encodedTypicalHtml()
+{
+    QString html = typicalHtml();
+    html.replace(
+        QStringLiteral("data:image/png;base64,") + QString(1200, u'A'), QStringLiteral("cid:photo@bench"));
+    return html.toUtf8().toPercentEncoding(" <>/\":;,.()@+-#", "").replace('%', '=');
+}
+
 // 4 MiB of HTML, most of it one inline image, as when a large picture is pasted in.
 QString largeHtml()
 {
@@ -46,13 +56,36 @@ QString largeHtml()
     return html;
 }
 
-void save(benchmark::State& state, const QString& header, const QString& html)
+// A multipart signature as Mail writes one: quoted-printable HTML referring to a 4 MiB image part.
+QByteArray multipartFile()
 {
+    QByteArray file = multipartHeader.toUtf8()
+        + "\n\n--Apple-Mail=_bench\nContent-Transfer-Encoding: quoted-printable\nContent-Type: text/html;\n"
+          "\tcharset=utf-8\n\n"
+        + encodedTypicalHtml()
+        + "\n--Apple-Mail=_bench\nContent-Transfer-Encoding: base64\nContent-Type: image/jpeg; "
+          "name=photo.jpg\n"
+          "Content-Id: <photo@bench>\n\n";
+    const QByteArray line = QByteArray(76, 'Q') + '\n';
+    while (file.size() < (qsizetype(4) << 20))
+        file += line;
+    return file + "--Apple-Mail=_bench--\n";
+}
+
+// Each save is an edit: the text alternates between two versions, as a user's saves do.
+void save(benchmark::State& state, QString header, QString html, const QByteArray& initial = {})
+{
+    if (!initial.isEmpty()) {
+        const SignatureContent shown = SignatureReader::parse(QString::fromUtf8(initial));
+        header = shown.header;
+        html = shown.html;
+    }
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("work.mailsignature"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)
-        || file.write(SignatureWriter::composeText(header, html).toUtf8()) < 0) {
+        || file.write(initial.isEmpty() ? SignatureWriter::composeText(header, html).toUtf8() : initial)
+            < 0) {
         state.SkipWithError("can't write the signature file");
         return;
     }
@@ -62,9 +95,12 @@ void save(benchmark::State& state, const QString& header, const QString& html)
     const SignatureWriter writer(attributes, [&now] { return now; });
     const QUrl url = QUrl::fromLocalFile(path);
     bool locked = true;
+    const QString edited = html + QStringLiteral("<br>");
+    bool odd = false;
     for (auto _ : state) {
         now = now.addSecs(1);
-        const auto saved = writer.save(url, header, html);
+        odd = !odd;
+        const auto saved = writer.save(url, header, odd ? edited : html);
         if (!saved) {
             state.SkipWithError(saved.error().description.toLocal8Bit().constData());
             break;
@@ -96,6 +132,8 @@ BENCHMARK_CAPTURE(save, large_4MiB_plain, plainHeader, largeHtml())->Unit(benchm
 BENCHMARK_CAPTURE(save, large_4MiB_quoted_printable, quotedPrintableHeader, largeHtml())
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(save, large_4MiB_multipart, multipartHeader, largeHtml())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(save, large_4MiB_multipart_image_part, QString(), QString(), multipartFile())
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(compose, large_4MiB_quoted_printable, quotedPrintableHeader, largeHtml())
     ->Unit(benchmark::kMillisecond);
 

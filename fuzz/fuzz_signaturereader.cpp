@@ -1,4 +1,5 @@
 #include "store/SignatureFile.h"
+#include "store/SignatureWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // Only inline images may grow the HTML; anything larger than this is a runaway.
         if (!content->html.contains(u"data:"))
             __builtin_trap();
+    }
+    if (content) {
+        const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+        // A text the user left alone is written back as it was.
+        if (veltrin::SignatureWriter::composeFile(content->header, content->html, bytes) != bytes)
+            __builtin_trap();
+        (void)veltrin::SignatureWriter::composeFile(
+            content->header, content->html + u"<p>\u00E9=41</p>", bytes);
     }
     return 0;
 }

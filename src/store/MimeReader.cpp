@@ -103,6 +103,23 @@ QHash<QString, QString> readPartHeaders(QStringView headerText)
 
 } // namespace
 
+std::optional<QString> extractParameter(const QString& contentTypeLine, QLatin1StringView lowerName)
+{
+    for (const QStringView piece : QStringView(contentTypeLine).split(u';')) {
+        const QStringView trimmed = trimmedOfSpacesAndTabs(piece);
+        if (trimmed.size() <= lowerName.size() || trimmed[lowerName.size()] != u'='
+            || !trimmed.first(lowerName.size()).toString().toLower().startsWith(lowerName))
+            continue;
+        QStringView value = trimmed.sliced(lowerName.size() + 1);
+        while (!value.isEmpty() && value.front() == u'"')
+            value = value.sliced(1);
+        while (!value.isEmpty() && value.back() == u'"')
+            value.chop(1);
+        return value.toString();
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> extractBoundary(const QString& contentTypeLine)
 {
     for (const QStringView piece : QStringView(contentTypeLine).split(u';')) {
@@ -117,6 +134,18 @@ std::optional<QString> extractBoundary(const QString& contentTypeLine)
         return value.toString();
     }
     return std::nullopt;
+}
+
+BlankLine findBlankLine(QStringView text)
+{
+    const qsizetype lf = text.indexOf(u"\n\n");
+    // Only a carriage return and line feed pair that comes earlier can end the block first.
+    const qsizetype crlf = text.first(lf < 0 ? text.size() : lf).indexOf(u"\r\n\r\n");
+    if (crlf >= 0)
+        return { crlf, 4 };
+    if (lf >= 0)
+        return { lf, 2 };
+    return {};
 }
 
 QList<MIMEPartView> parseMIMEPartViews(QStringView body, QStringView boundary)
@@ -138,10 +167,12 @@ QList<MIMEPartView> parseMIMEPartViews(QStringView body, QStringView boundary)
         const QStringView trimmed = trimmedOfWhiteSpace(section);
         if (trimmed.isEmpty() || trimmed.startsWith(u"--"))
             continue;
-        const qsizetype blank = section.indexOf(u"\n\n");
-        if (blank < 0)
+        const BlankLine blank = findBlankLine(section);
+        if (blank.position < 0)
             continue;
-        parts.append(MIMEPartView{readPartHeaders(section.first(blank)), section.sliced(blank + 2)});
+        const QStringView headerText = section.first(blank.position);
+        parts.append(MIMEPartView {
+            readPartHeaders(headerText), section.sliced(blank.position + blank.length), headerText });
     }
     return parts;
 }
@@ -150,19 +181,28 @@ QList<MIMEPart> parseMIMEParts(const QString& body, const QString& boundary)
 {
     QList<MIMEPart> parts;
     for (MIMEPartView& view : parseMIMEPartViews(body, boundary))
-        parts.append(MIMEPart{std::move(view.headers), view.body.toString()});
+        parts.append(MIMEPart { std::move(view.headers), view.body.toString() });
     return parts;
 }
 
 std::optional<QString> findContentTypeLine(const QString& header)
 {
     const QList<QStringView> lines = splitLines(header);
+    // Where a line ends in a carriage return and line feed, the empty line between them.
+    const auto betweenCrAndLf = [&](qsizetype index) {
+        const QStringView line = lines[index];
+        const qsizetype at = line.data() - header.constData();
+        return line.isEmpty() && at > 0 && at < header.size() && header[at - 1] == u'\r'
+            && header[at] == u'\n';
+    };
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (!lowerContains(lines[i], "content-type:"_L1))
             continue;
         QString assembled = lines[i].toString();
         for (qsizetype next = i + 1; next < lines.size(); ++next) {
             const QStringView line = lines[next];
+            if (betweenCrAndLf(next))
+                continue;
             if (line.isEmpty() || !isWhiteSpace(line.front()))
                 break;
             assembled += line;

@@ -22,19 +22,31 @@ struct MIMEPart {
 struct MIMEPartView {
     QHash<QString, QString> headers;
     QStringView body;
+    // The part's header block as written, before its blank line.
+    QStringView headerText;
 };
 QList<MIMEPartView> parseMIMEPartViews(QStringView body, QStringView boundary);
 
 // The boundary parameter of an assembled Content-Type line, quotes removed; only a parameter
 // that follows a ";" counts.
 std::optional<QString> extractBoundary(const QString& contentTypeLine);
+// Any parameter found the same way, by its name in lower case ("charset").
+std::optional<QString> extractParameter(const QString& contentTypeLine, QLatin1StringView lowerName);
+
+// The first blank line: two line feeds, or carriage return and line feed twice over, whichever
+// comes first. Position and length of those characters, or a negative position.
+struct BlankLine {
+    qsizetype position = -1;
+    qsizetype length = 0;
+};
+BlankLine findBlankLine(QStringView text);
 
 // Cuts a body at every "--" + boundary and reads each section's header block; sections that are
 // blank, follow the closing delimiter or hold no blank line are left out.
 QList<MIMEPart> parseMIMEParts(const QString& body, const QString& boundary);
 
 // The first header line whose lower-case form contains "content-type:", with the continuation
-// lines that directly follow it appended as written.
+// lines that directly follow it appended as written (a carriage return and line feed end one line).
 std::optional<QString> findContentTypeLine(const QString& header);
 
 // The Content-Type line names a multipart type and carries a boundary that can be found.

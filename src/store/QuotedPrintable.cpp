@@ -1,5 +1,7 @@
 #include "QuotedPrintable.h"
 
+#include "Charset.h"
+
 #include <QStringView>
 
 #include <array>
@@ -11,7 +13,7 @@ namespace {
 
 constexpr std::array<signed char, 128> makeHexTable()
 {
-    std::array<signed char, 128> table{};
+    std::array<signed char, 128> table {};
     for (auto& entry : table)
         entry = -1;
     for (int c = '0'; c <= '9'; ++c)
@@ -88,12 +90,30 @@ char32_t decodeSequence(const int* bytes, int count)
             return char32_t(-1);
         if ((b0 == 0xF0 && bytes[1] < 0x90) || (b0 == 0xF4 && bytes[1] > 0x8F))
             return char32_t(-1);
-        return char32_t(((b0 & 0x07) << 18) | ((bytes[1] & 0x3F) << 12) | ((bytes[2] & 0x3F) << 6)
-                        | (bytes[3] & 0x3F));
+        return char32_t(
+            ((b0 & 0x07) << 18) | ((bytes[1] & 0x3F) << 12) | ((bytes[2] & 0x3F) << 6) | (bytes[3] & 0x3F));
     }
     default:
         return char32_t(-1);
     }
+}
+
+// The end of the soft line break at the "=" at `equals`, or -1 when there is none there.
+qsizetype softBreakEnd(const char16_t* in, qsizetype size, qsizetype equals)
+{
+    if (in[equals] != u'=')
+        return -1;
+    // Spaces and tabs between the "=" and the line end are transport padding.
+    qsizetype i = equals + 1;
+    while (i < size && (in[i] == u' ' || in[i] == u'\t'))
+        ++i;
+    if (i >= size)
+        return i > equals + 1 ? i : -1;
+    if (in[i] == u'\n')
+        return i + 1;
+    if (in[i] == u'\r')
+        return i + 1 < size && in[i + 1] == u'\n' ? i + 2 : i + 1;
+    return -1;
 }
 
 } // namespace
@@ -125,17 +145,11 @@ QString decodeQuotedPrintable(const QString& text)
 
         if (i + 1 == size)
             break; // a final "=" is dropped
+        if (const qsizetype after = softBreakEnd(in, size, i); after >= 0) {
+            i = after;
+            continue;
+        }
         const char16_t next = in[i + 1];
-        if (next == u'\n') {
-            i += 2;
-            continue;
-        }
-        if (next == u'\r') {
-            i += 2;
-            if (i < size && in[i] == u'\n')
-                ++i;
-            continue;
-        }
         const int first = i + 2 < size ? byteValue(next, in[i + 2]) : -1;
         if (first < 0) {
             *out++ = u'=';
@@ -148,11 +162,18 @@ QString decodeQuotedPrintable(const QString& text)
             continue;
         }
 
-        int bytes[4] = {first, 0, 0, 0};
+        int bytes[4] = { first, 0, 0, 0 };
         const int expected = expectedLength(first);
         int count = 1;
         qsizetype reading = i + 3;
         while (count < expected) {
+            // Encoders break lines between the escapes of one character too.
+            while (reading < size) {
+                const qsizetype after = softBreakEnd(in, size, reading);
+                if (after < 0)
+                    break;
+                reading = after;
+            }
             if (reading + 2 >= size || in[reading] != u'=')
                 break;
             const int byte = byteValue(in[reading + 1], in[reading + 2]);
@@ -183,6 +204,61 @@ QString decodeQuotedPrintable(const QString& text)
     }
 
     result.truncate(out - outStart);
+    return result;
+}
+
+QString decodeQuotedPrintable(const QString& text, const QString& charset)
+{
+    if (Charset::isUtf8(charset))
+        return decodeQuotedPrintable(text);
+
+    const char16_t* const in = reinterpret_cast<const char16_t*>(text.constData());
+    const qsizetype size = text.size();
+    QString result;
+    result.reserve(size);
+    QByteArray bytes;
+    // Bytes are read in the set up to a character that is not ASCII, which the file holds as text.
+    const auto flush = [&] {
+        if (bytes.isEmpty())
+            return true;
+        const std::optional<QString> decoded = Charset::decode(bytes, charset);
+        if (!decoded)
+            return false;
+        result += *decoded;
+        bytes.clear();
+        return true;
+    };
+    qsizetype i = 0;
+    while (i < size) {
+        const char16_t c = in[i];
+        if (c != u'=') {
+            if (c < 0x80) {
+                bytes.append(char(c));
+            } else {
+                if (!flush())
+                    return decodeQuotedPrintable(text);
+                result += QChar(c);
+            }
+            ++i;
+            continue;
+        }
+        if (i + 1 == size)
+            break;
+        if (const qsizetype after = softBreakEnd(in, size, i); after >= 0) {
+            i = after;
+            continue;
+        }
+        const int byte = i + 2 < size ? byteValue(in[i + 1], in[i + 2]) : -1;
+        if (byte < 0) {
+            bytes.append('=');
+            ++i;
+            continue;
+        }
+        bytes.append(char(byte));
+        i += 3;
+    }
+    if (!flush())
+        return decodeQuotedPrintable(text);
     return result;
 }
 

@@ -26,8 +26,12 @@ qsizetype sequenceLength(uchar lead)
 
 QString encodeQuotedPrintable(const QString& text)
 {
+    return QString::fromLatin1(encodeQuotedPrintable(text.toUtf8(), QLatin1StringView("\n"), true));
+}
+
+QByteArray encodeQuotedPrintable(QByteArrayView in, QLatin1StringView lineBreak, bool utf8)
+{
     static constexpr char digits[] = "0123456789ABCDEF";
-    const QByteArray in = text.toUtf8();
     const char* bytes = in.constData();
     const qsizetype size = in.size();
     // Where a space or tab would be the last character of a line.
@@ -38,7 +42,7 @@ QString encodeQuotedPrintable(const QString& text)
     // Written through a pointer into room for the worst case (every byte escaped, a soft
     // break after every 75 characters): this runs over whole pasted images.
     QByteArray out;
-    out.resize(3 * size + 2 * (3 * size / maxContentLength + 1));
+    out.resize(3 * size + (1 + lineBreak.size()) * (3 * size / maxContentLength + 1));
     char* write = out.data();
     qsizetype lineLength = 0;
     for (qsizetype i = 0; i < size;) {
@@ -60,11 +64,12 @@ QString encodeQuotedPrintable(const QString& text)
         // One character at a time, so that the escapes of its bytes stay on one line.
         const bool literal
             = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !endsLineAt(i + 1));
-        const qsizetype consumed = literal ? 1 : qMin(sequenceLength(c), size - i);
+        const qsizetype consumed = literal || !utf8 ? 1 : qMin(sequenceLength(c), size - i);
         const qsizetype tokenLength = literal ? 1 : 3 * consumed;
         if (lineLength + tokenLength > maxContentLength) {
             *write++ = '=';
-            *write++ = '\n';
+            for (const char b : lineBreak)
+                *write++ = b;
             lineLength = 0;
         }
         if (literal) {
@@ -81,7 +86,7 @@ QString encodeQuotedPrintable(const QString& text)
         i += consumed;
     }
     out.truncate(write - out.constData());
-    return QString::fromLatin1(out);
+    return out;
 }
 
 } // namespace veltrin

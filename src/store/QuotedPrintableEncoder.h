@@ -10,5 +10,8 @@ namespace veltrin {
 // and carriage return + line feed pairs stay as they are (hard line breaks); a lone
 // carriage return is escaped. decodeQuotedPrintable() of the result gives the text back.
 QString encodeQuotedPrintable(const QString& text);
+// The same for text already turned into bytes, with soft line breaks made of "=" and the given
+// line break, as ASCII bytes. Only UTF-8 bytes are kept together by character.
+QByteArray encodeQuotedPrintable(QByteArrayView bytes, QLatin1StringView lineBreak, bool utf8);
 
 } // namespace veltrin

@@ -47,7 +47,7 @@ bool isAsciiSpace(QChar c)
 
 constexpr std::array<signed char, 128> makeBase64Table()
 {
-    std::array<signed char, 128> table{};
+    std::array<signed char, 128> table {};
     for (auto& entry : table)
         entry = -1;
     for (int c = 'A'; c <= 'Z'; ++c)
@@ -72,7 +72,8 @@ int base64Value(char16_t c)
 unsigned isBase64Letter(char16_t c)
 {
     const unsigned u = c;
-    return unsigned((u | 0x20u) - u'a' < 26u) | unsigned(u - u'0' < 10u) | unsigned(u == u'+') | unsigned(u == u'/');
+    return unsigned((u | 0x20u) - u'a' < 26u) | unsigned(u - u'0' < 10u) | unsigned(u == u'+')
+        | unsigned(u == u'/');
 }
 
 // "data:", the media type, ";base64," and the part's Base64 in one padded line; nothing when
@@ -162,8 +163,8 @@ struct InlineImage {
 
 // Replaces "cid:" + id with the address. A reference that also spells a longer content id of
 // another image ("cid:logo2" while replacing "logo") is left for that image.
-QString replaceReferences(const QString& html, const QString& contentId, const QString& address,
-                          const QList<QString>& longerIds)
+QString replaceReferences(
+    const QString& html, const QString& contentId, const QString& address, const QList<QString>& longerIds)
 {
     const QString needle = u"cid:"_s + contentId;
     const QStringView text(html);
@@ -172,7 +173,8 @@ QString replaceReferences(const QString& html, const QString& contentId, const Q
     for (qsizetype found = indexOfAnchored(text, needle, 3); found >= 0;
          found = indexOfAnchored(text, needle, 3, found + needle.size())) {
         const QStringView after = text.sliced(found + 4);
-        if (std::none_of(longerIds.begin(), longerIds.end(), [&](const QString& id) { return after.startsWith(id); }))
+        if (std::none_of(
+                longerIds.begin(), longerIds.end(), [&](const QString& id) { return after.startsWith(id); }))
             positions.push_back(found);
     }
     if (positions.empty())
@@ -214,7 +216,8 @@ qsizetype matchObjectTag(QStringView text, qsizetype start, QStringView address,
             continue;
         const qsizetype value = p + 6;
         const qsizetype quote = value + address.size();
-        if (quote >= text.size() || text[quote] != u'"' || !equalsIgnoringCase(text.sliced(value, address.size()), address))
+        if (quote >= text.size() || text[quote] != u'"'
+            || !equalsIgnoringCase(text.sliced(value, address.size()), address))
             continue;
         const qsizetype end = text.indexOf(u'>', quote + 1);
         return end < 0 ? -1 : end + 1;
@@ -292,27 +295,52 @@ QString rewriteObjects(const QString& html, const QString& address)
     return result;
 }
 
-QString readMultipart(QStringView body, const QString& boundary)
+// The first header line of `header` whose lower-case form contains the keyword, with its
+// continuation lines (as findContentTypeLine assembles them), trimmed after the colon.
+QString headerValue(const QString& header, QLatin1StringView lowerKeyword)
+{
+    for (const QStringView line : splitLines(header)) {
+        const QString lower = line.toString().toLower();
+        const qsizetype at = lower.indexOf(lowerKeyword);
+        if (at >= 0)
+            return trimmedOfSpacesAndTabs(line.sliced(at + lowerKeyword.size())).toString().toLower();
+    }
+    return {};
+}
+
+void readMultipart(SignatureLayout& layout, const QString& text, QStringView body, const QString& boundary)
 {
     const QList<MIMEPartView> parts = parseMIMEPartViews(body, boundary);
     const QString contentType = u"content-type"_s;
     const QString transferEncoding = u"content-transfer-encoding"_s;
+    const auto offset = [&](QStringView view) { return qsizetype(view.data() - text.constData()); };
 
-    const auto htmlPart = std::find_if(parts.begin(), parts.end(), [&](const MIMEPartView& part) {
-        return lowerValue(part, contentType).contains("text/html"_L1);
-    });
-    if (htmlPart == parts.end())
-        return body.toString();
+    const auto htmlPart = std::find_if(parts.begin(), parts.end(),
+        [&](const MIMEPartView& part) { return lowerValue(part, contentType).contains("text/html"_L1); });
+    if (htmlPart == parts.end()) {
+        layout.source = SignatureLayout::Source::WholeMultipartBody;
+        layout.content.html = body.toString();
+        return;
+    }
+
+    layout.source = SignatureLayout::Source::HtmlPart;
+    layout.sourceStart = offset(htmlPart->body);
+    layout.sourceEnd = layout.sourceStart + htmlPart->body.size();
+    layout.headerStart = offset(htmlPart->headerText);
+    layout.headerEnd = layout.headerStart + htmlPart->headerText.size();
+    layout.transferEncoding = lowerValue(*htmlPart, transferEncoding);
+    layout.charset = extractParameter(htmlPart->headers.value(contentType), "charset"_L1).value_or(QString());
+    layout.quotedPrintable = layout.transferEncoding.contains("quoted-printable"_L1);
 
     QString html = htmlPart->body.toString();
-    if (lowerValue(*htmlPart, transferEncoding).contains("quoted-printable"_L1))
-        html = decodeQuotedPrintable(html);
+    if (layout.quotedPrintable)
+        html = decodeQuotedPrintable(html, layout.charset);
 
     QList<InlineImage> images;
     for (const MIMEPartView& part : parts) {
         if (lowerValue(part, contentType).contains("image/"_L1) && part.headers.contains(u"content-id"_s)
             && lowerValue(part, transferEncoding).contains("base64"_L1))
-            images.append({contentIdOf(part), &part});
+            images.append({ contentIdOf(part), &part });
     }
 
     for (const InlineImage& image : images) {
@@ -321,13 +349,15 @@ QString readMultipart(QStringView body, const QString& boundary)
             continue;
         QList<QString> longerIds;
         for (const InlineImage& other : images) {
-            if (other.contentId.size() > image.contentId.size() && other.contentId.startsWith(image.contentId))
+            if (other.contentId.size() > image.contentId.size()
+                && other.contentId.startsWith(image.contentId))
                 longerIds.append(other.contentId);
         }
         html = replaceReferences(html, image.contentId, *address, longerIds);
         html = rewriteObjects(html, *address);
+        layout.images.append({ image.contentId, *address });
     }
-    return html;
+    layout.content.html = std::move(html);
 }
 
 QString describedName(const QUrl& filePath)
@@ -342,7 +372,8 @@ std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePat
 {
     QFile file(filePath.toLocalFile());
     const auto unreadable = [&] {
-        return std::unexpected(Error{u"The file %1 could not be read: %2"_s.arg(quotedPath(describedName(filePath)), file.errorString())});
+        return std::unexpected(Error { u"The file %1 could not be read: %2"_s.arg(
+            quotedPath(describedName(filePath)), file.errorString()) });
     };
     if (!file.open(QIODevice::ReadOnly))
         return unreadable();
@@ -352,32 +383,63 @@ std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePat
 
     // The text is kept exactly as stored, a byte order mark included, so that saving writes back
     // the header block it was given.
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringConverter::Utf8,
+        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        return std::unexpected(Error{u"The file %1 is not valid UTF-8 text."_s.arg(quotedPath(describedName(filePath)))});
+        return std::unexpected(
+            Error { u"The file %1 is not valid UTF-8 text."_s.arg(quotedPath(describedName(filePath))) });
     return parse(text);
 }
 
 SignatureContent SignatureReader::parse(const QString& text)
 {
-    const qsizetype blank = text.indexOf(u"\n\n");
-    if (blank < 0)
-        return {QString(), text};
+    return layout(text).content;
+}
 
-    SignatureContent content{text.first(blank), QString()};
-    const QStringView body = QStringView(text).sliced(blank + 2);
-    if (const std::optional<QString> line = findContentTypeLine(content.header);
-        line && line->toLower().contains("multipart/"_L1)) {
+SignatureLayout SignatureReader::layout(const QString& text)
+{
+    SignatureLayout layout;
+    const BlankLine blank = findBlankLine(text);
+    if (blank.position < 0) {
+        layout.content.html = text;
+        layout.sourceEnd = text.size();
+        return layout;
+    }
+
+    layout.content.header = text.first(blank.position);
+    layout.separator = text.sliced(blank.position, blank.length);
+    layout.headerEnd = blank.position;
+    layout.sourceStart = blank.position + blank.length;
+    layout.sourceEnd = text.size();
+    const QStringView body = QStringView(text).sliced(layout.sourceStart);
+    const std::optional<QString> line = findContentTypeLine(layout.content.header);
+    if (line && line->toLower().contains("multipart/"_L1)) {
         if (const std::optional<QString> boundary = extractBoundary(*line)) {
-            content.html = readMultipart(body, *boundary);
-            return content;
+            readMultipart(layout, text, body, *boundary);
+            return layout;
         }
     }
-    content.html = body.toString();
-    if (declaresQuotedPrintable(content.header))
-        content.html = decodeQuotedPrintable(content.html);
-    return content;
+    readBodyDeclarations(layout, line);
+    layout.content.html = body.toString();
+    if (layout.quotedPrintable)
+        layout.content.html = decodeQuotedPrintable(layout.content.html, layout.charset);
+    return layout;
+}
+
+void SignatureReader::readBodyDeclarations(
+    SignatureLayout& layout, const std::optional<QString>& contentTypeLine)
+{
+    layout.source = SignatureLayout::Source::Body;
+    layout.transferEncoding = headerValue(layout.content.header, "content-transfer-encoding:"_L1);
+    if (contentTypeLine)
+        layout.charset = extractParameter(*contentTypeLine, "charset"_L1).value_or(QString());
+    layout.quotedPrintable = declaresQuotedPrintable(layout.content.header);
+}
+
+bool SignatureReader::isBase64(QStringView body)
+{
+    return dataAddress(u"", body).has_value();
 }
 
 } // namespace veltrin

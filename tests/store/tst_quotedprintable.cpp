@@ -12,6 +12,8 @@ private Q_SLOTS:
     void decodes_data();
     void decodes();
     void keepsEveryOtherCharacterInOrder();
+    void decodesInTheDeclaredCharset_data();
+    void decodesInTheDeclaredCharset();
 };
 
 void TestQuotedPrintable::decodes_data()
@@ -33,7 +35,7 @@ void TestQuotedPrintable::decodes_data()
     QTest::addRow("lone continuation byte") << u"=80"_s << u"=80"_s;
     QTest::addRow("first byte before plain text") << u"=C3x"_s << u"=C3x"_s;
     QTest::addRow("single-byte charset") << u"=E9t=E9"_s << u"=E9t=E9"_s;
-    QTest::addRow("soft break inside a sequence") << u"=C3=\n=A9"_s << u"=C3=A9"_s;
+    QTest::addRow("soft break inside a sequence") << u"=C3=\n=A9"_s << u"é"_s;
     QTest::addRow("plus sign and one digit") << u"a=+9b"_s << u"a\tb"_s;
 
     // The byte-value reading rule.
@@ -49,6 +51,15 @@ void TestQuotedPrintable::decodes_data()
     QTest::addRow("soft break CR alone") << u"one=\rtwo"_s << u"onetwo"_s;
     QTest::addRow("soft break CR CR keeps the second") << u"a=\r\rb"_s << u"a\rb"_s;
     QTest::addRow("equals before space") << u"a= b"_s << u"a= b"_s;
+    QTest::addRow("soft break after transport padding") << u"a= \t\nb=\t\r\nc"_s << u"abc"_s;
+    QTest::addRow("padding at the very end") << u"end=  "_s << u"end"_s;
+
+    // Encoders break lines between the escapes of one character.
+    QTest::addRow("four-byte character split twice") << u"=F0=\n=9F=\r\n=98=80!"_s << u"\U0001F600!"_s;
+    QTest::addRow("split after two of three bytes") << u"=E2=82=\n=AC"_s << u"€"_s;
+    QTest::addRow("split, padded soft break") << u"=C3= \n=A9"_s << u"é"_s;
+    QTest::addRow("split, second half missing") << u"=C3=\nx"_s << u"=C3x"_s;
+    QTest::addRow("split, second half no continuation") << u"=C3=\n=41"_s << u"=C3A"_s;
     QTest::addRow("equals before other line break") << u"a=\u2028b"_s << u"a=\u2028b"_s;
     QTest::addRow("escaped equals not read again") << u"=3D41"_s << u"=41"_s;
     QTest::addRow("ASCII byte decoded alone") << u"=41=C3=A9"_s << u"Aé"_s;
@@ -87,6 +98,35 @@ void TestQuotedPrintable::keepsEveryOtherCharacterInOrder()
     }
     text += u"\r\n\n\r\U0001F600"_s;
     QCOMPARE(decodeQuotedPrintable(text), text);
+}
+
+void TestQuotedPrintable::decodesInTheDeclaredCharset_data()
+{
+    QTest::addColumn<QString>("charset");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+
+    QTest::addRow("ISO-8859-1") << u"iso-8859-1"_s << u"Caf=E9 cr=E8me"_s << u"Café crème"_s;
+    QTest::addRow("any letter case") << u"ISO-8859-1"_s << u"Caf=e9"_s << u"Café"_s;
+    QTest::addRow("ISO-8859-15 euro sign") << u"iso-8859-15"_s << u"=A4 5"_s << u"€ 5"_s;
+    QTest::addRow("windows-1252 quotes") << u"windows-1252"_s << u"=93a=94"_s << u"\u201Ca\u201D"_s;
+    QTest::addRow("soft breaks and kept equals sign") << u"iso-8859-1"_s << u"a=\n=E9=ZZ"_s << u"aé=ZZ"_s;
+    QTest::addRow("characters the file holds as text") << u"iso-8859-1"_s << u"é=E9"_s << u"éé"_s;
+    // Bytes that are no text in the declared set: read as UTF-8.
+    QTest::addRow("US-ASCII holding UTF-8") << u"us-ascii"_s << u"Zo=C3=AB"_s << u"Zoë"_s;
+    QTest::addRow("US-ASCII, plain") << u"us-ascii"_s << u"a=3Db"_s << u"a=b"_s;
+    QTest::addRow("unknown set") << u"x-no-such-set"_s << u"caf=C3=A9 =E9"_s << u"café =E9"_s;
+    QTest::addRow("name asking iconv to transliterate") << u"us-ascii//TRANSLIT"_s << u"=C3=A9"_s << u"é"_s;
+    QTest::addRow("UTF-8 named") << u"UTF-8"_s << u"=C3=\n=A9 =E9"_s << u"é =E9"_s;
+    QTest::addRow("no name") << QString() << u"=C3=A9"_s << u"é"_s;
+}
+
+void TestQuotedPrintable::decodesInTheDeclaredCharset()
+{
+    QFETCH(QString, charset);
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QCOMPARE(decodeQuotedPrintable(input, charset), expected);
 }
 
 QTEST_GUILESS_MAIN(TestQuotedPrintable)
