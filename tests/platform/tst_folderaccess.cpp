@@ -88,6 +88,7 @@ class TestFolderAccess : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup();
     void roundTrip_data();
     void roundTrip();
     void replacedFolderIsStale_data();
@@ -113,6 +114,17 @@ private Q_SLOTS:
     void twoPanelsAnswerOnTheirOwn();
     void panelClosedWithItsParent();
 };
+
+void TestFolderAccess::cleanup()
+{
+    // A failed check can leave a dialog open; its completion refers to the ended test's locals.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(widget)) {
+            QObject::disconnect(dialog, nullptr, nullptr, nullptr);
+            delete dialog;
+        }
+    }
+}
 
 void TestFolderAccess::roundTrip_data()
 {
