@@ -1,11 +1,70 @@
 #include "DialogFolderPanel.h"
 
+#include <QApplication>
+#include <QBoxLayout>
 #include <QFileDialog>
-#include <QToolButton>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QIdentityProxyModel>
+#include <QLabel>
 
 #include <memory>
+#include <vector>
 
 namespace veltrin {
+
+namespace {
+
+// Lists files greyed out, so that a folder chooser still shows what the folder holds.
+class FilesDisabledModel final : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    [[nodiscard]] Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        Qt::ItemFlags flags = QIdentityProxyModel::flags(index);
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (files && index.isValid() && !files->isDir(mapToSource(index)))
+            flags &= ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        return flags;
+    }
+};
+
+// Puts the message above everything the dialog lays out itself.
+void addMessage(QFileDialog& dialog, const QString& message)
+{
+    auto* label = new QLabel(message, &dialog);
+    label->setObjectName(QStringLiteral("veltrinPanelMessage"));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    if (auto* box = qobject_cast<QBoxLayout*>(dialog.layout())) {
+        box->insertWidget(0, label);
+        return;
+    }
+    auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+    if (!grid) {
+        // No layout we know how to extend: the message must still be seen.
+        delete label;
+        dialog.setWindowTitle(message);
+        return;
+    }
+    struct Placed {
+        QLayoutItem* item;
+        int row, column, rowSpan, columnSpan;
+    };
+    std::vector<Placed> placed;
+    while (grid->count() > 0) {
+        Placed p {};
+        grid->getItemPosition(0, &p.row, &p.column, &p.rowSpan, &p.columnSpan);
+        p.item = grid->takeAt(0);
+        placed.push_back(p);
+    }
+    for (const Placed& p : placed)
+        grid->addItem(p.item, p.row + 1, p.column, p.rowSpan, p.columnSpan, p.item->alignment());
+    grid->addWidget(label, 0, 0, 1, grid->columnCount());
+}
+
+} // namespace
 
 DialogFolderPanel::DialogFolderPanel(QWidget* parent)
     : m_parent(parent)
@@ -14,20 +73,21 @@ DialogFolderPanel::DialogFolderPanel(QWidget* parent)
 
 void DialogFolderPanel::begin(const FolderPanelOptions& options, Completion completion)
 {
-    auto* dialog = new QFileDialog(m_parent.data());
+    QWidget* parent = m_parent ? m_parent.data() : QApplication::activeWindow();
+    auto* dialog = new QFileDialog(parent);
     // The platform's own dialog ignores the label and create-folder settings.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setWindowTitle(options.message);
+    if (!options.message.isEmpty())
+        addMessage(*dialog, options.message);
     if (!options.prompt.isEmpty())
         dialog->setLabelText(QFileDialog::Accept, options.prompt);
     const bool filesOnly = options.canChooseFiles && !options.canChooseDirectories;
     dialog->setFileMode(filesOnly ? QFileDialog::ExistingFile : QFileDialog::Directory);
-    dialog->setOption(QFileDialog::ShowDirsOnly, !options.canChooseFiles);
-    if (!options.canCreateDirectories) {
-        dialog->setOption(QFileDialog::ReadOnly);
-        if (auto* newFolder = dialog->findChild<QToolButton*>(QStringLiteral("newFolderButton")))
-            newFolder->hide();
-    }
+    dialog->setOption(QFileDialog::ShowDirsOnly, false);
+    if (!options.canChooseFiles)
+        dialog->setProxyModel(new FilesDisabledModel(dialog));
+    // Read-only disables the dialog's new-folder button and menu entry.
+    dialog->setOption(QFileDialog::ReadOnly, !options.canCreateDirectories);
     if (options.directoryURL.isLocalFile())
         dialog->setDirectory(options.directoryURL.toLocalFile());
 
@@ -51,8 +111,12 @@ void DialogFolderPanel::begin(const FolderPanelOptions& options, Completion comp
         }
         dialog->deleteLater();
     });
-    QObject::connect(dialog, &QObject::destroyed, [finish] { finish(FolderPanelResponse::cancel, std::nullopt); });
-    dialog->open();
+    QObject::connect(
+        dialog, &QObject::destroyed, [finish] { finish(FolderPanelResponse::cancel, std::nullopt); });
+    // open() would make the dialog window-modal to its parent; show() keeps the window usable,
+    // and the parent still centres the dialog over it.
+    dialog->setWindowModality(Qt::NonModal);
+    dialog->show();
 }
 
 } // namespace veltrin

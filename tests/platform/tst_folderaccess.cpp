@@ -3,10 +3,17 @@
 
 #include "TestSupport.h"
 
+#include <QAbstractItemView>
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
 #include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -26,6 +33,38 @@ QList<QFileDialog*> openDialogs()
             dialogs.append(dialog);
     }
     return dialogs;
+}
+
+// The options the signature service gives the panel.
+FolderPanelOptions folderOptions(const QString& folder)
+{
+    FolderPanelOptions options;
+    options.message = u"Please select the folder to work in"_s;
+    options.prompt = u"Grant Access"_s;
+    options.canChooseFiles = false;
+    options.canChooseDirectories = true;
+    options.canCreateDirectories = false;
+    options.directoryURL = QUrl::fromLocalFile(folder);
+    return options;
+}
+
+QLabel* labelWithText(const QWidget& dialog, const QString& text)
+{
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+        if (label->text() == text)
+            return label;
+    }
+    return nullptr;
+}
+
+// The visible view that lists the folder's contents (not the sidebar of places).
+QAbstractItemView* listingOf(const QFileDialog& dialog)
+{
+    for (QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) {
+        if (view->isVisible() && view->model() == dialog.proxyModel())
+            return view;
+    }
+    return nullptr;
 }
 
 struct Answer {
@@ -49,6 +88,7 @@ class TestFolderAccess : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup();
     void roundTrip_data();
     void roundTrip();
     void replacedFolderIsStale_data();
@@ -64,12 +104,27 @@ private Q_SLOTS:
     void unreadableFolder();
     void stopIsBookkeeping();
 
+    void panelAppliesOptions_data();
     void panelAppliesOptions();
+    void panelListsFilesUnselectable();
+    void panelCentredAndNonModal_data();
+    void panelCentredAndNonModal();
     void panelAnswers_data();
     void panelAnswers();
     void twoPanelsAnswerOnTheirOwn();
     void panelClosedWithItsParent();
 };
+
+void TestFolderAccess::cleanup()
+{
+    // A failed check can leave a dialog open; its completion refers to the ended test's locals.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(widget)) {
+            QObject::disconnect(dialog, nullptr, nullptr, nullptr);
+            delete dialog;
+        }
+    }
+}
 
 void TestFolderAccess::roundTrip_data()
 {
@@ -156,8 +211,8 @@ void TestFolderAccess::malformedRecords_data()
     QTest::addRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16) << malformed;
     QTest::addRow("magic only") << valid.left(4) << incomplete;
     QTest::addRow("path cut short") << valid.chopped(1) << incomplete;
-    QTest::addRow("future version") << BookmarkFolderAccess::encodeRecord(path, 1, 2, 7)
-                                    << u"The bookmark data was made by a newer version of Veltrin (format 7)."_s;
+    QTest::addRow("future version") << BookmarkFolderAccess::encodeRecord(
+        path, 1, 2, 7) << u"The bookmark data was made by a newer version of Veltrin (format 7)."_s;
     QTest::addRow("version 0") << BookmarkFolderAccess::encodeRecord(path, 1, 2, 0) << malformed;
     QTest::addRow("trailing bytes") << valid + "x" << malformed;
     QTest::addRow("relative path") << BookmarkFolderAccess::encodeRecord(u"tmp"_s, 1, 2) << malformed;
@@ -205,7 +260,8 @@ void TestFolderAccess::bookmarkFailures_data()
                                     << u"The folder \u201C/nonexistent/veltrin\u201D doesn't exist."_s;
     QTest::addRow("below a file") << QUrl::fromLocalFile(u"/etc/hostname/inner"_s)
                                   << u"The folder \u201C/etc/hostname/inner\u201D doesn't exist."_s;
-    QTest::addRow("remote URL") << QUrl(u"https://example.com/x"_s) << u"\u201Chttps://example.com/x\u201D isn't a folder on this computer."_s;
+    QTest::addRow("remote URL") << QUrl(u"https://example.com/x"_s)
+                                << u"\u201Chttps://example.com/x\u201D isn't a folder on this computer."_s;
     QTest::addRow("empty URL") << QUrl() << u"\u201C\u201D isn't a folder on this computer."_s;
 }
 
@@ -260,7 +316,8 @@ void TestFolderAccess::unreadableFolder()
     QVERIFY(data);
     QVERIFY(access.resolveBookmark(*data));
     QVERIFY(!access.startAccessing(QUrl::fromLocalFile(folder)));
-    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QVERIFY(QFile::setPermissions(
+        folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
 }
 
 void TestFolderAccess::stopIsBookkeeping()
@@ -282,17 +339,20 @@ void TestFolderAccess::stopIsBookkeeping()
     QCOMPARE(access.accessCount(url), 1);
 }
 
+void TestFolderAccess::panelAppliesOptions_data()
+{
+    QTest::addColumn<bool>("canCreateDirectories");
+    QTest::addRow("no new folders") << false;
+    QTest::addRow("new folders") << true;
+}
+
 void TestFolderAccess::panelAppliesOptions()
 {
+    QFETCH(bool, canCreateDirectories);
     QTemporaryDir dir;
     DialogFolderPanel panel;
-    FolderPanelOptions options;
-    options.message = u"Please pick a folder"_s;
-    options.prompt = u"Grant Access"_s;
-    options.canChooseFiles = false;
-    options.canChooseDirectories = true;
-    options.canCreateDirectories = false;
-    options.directoryURL = QUrl::fromLocalFile(dir.path());
+    FolderPanelOptions options = folderOptions(dir.path());
+    options.canCreateDirectories = canCreateDirectories;
     Answer answer;
     panel.begin(options, recordInto(answer));
 
@@ -301,16 +361,124 @@ void TestFolderAccess::panelAppliesOptions()
     const QList<QFileDialog*> dialogs = openDialogs();
     QCOMPARE(dialogs.size(), 1);
     QFileDialog* dialog = dialogs.constFirst();
-    QCOMPARE(dialog->windowTitle(), options.message);
     QCOMPARE(dialog->labelText(QFileDialog::Accept), options.prompt);
     QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
-    QVERIFY(dialog->testOption(QFileDialog::ShowDirsOnly));
-    QVERIFY(dialog->testOption(QFileDialog::ReadOnly));
     QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+
+    // The message is read inside the dialog, above the listing, not in its title.
+    QVERIFY(!dialog->windowTitle().contains(options.message));
+    QLabel* message = labelWithText(*dialog, options.message);
+    QVERIFY(message);
+    QVERIFY(message->isVisible());
+    QVERIFY(dialog->rect().contains(QRect(message->mapTo(dialog, QPoint()), message->size())));
+    QAbstractItemView* listing = listingOf(*dialog);
+    QVERIFY(listing);
+    QVERIFY(message->mapTo(dialog, QPoint()).y() < listing->mapTo(dialog, QPoint()).y());
+
+    QCOMPARE(dialog->testOption(QFileDialog::ReadOnly), !canCreateDirectories);
+    // Qt's own name for the button: should it change, this fails rather than pass unseen.
     auto* newFolder = dialog->findChild<QToolButton*>(u"newFolderButton"_s);
-    QVERIFY(newFolder);
-    QVERIFY(!newFolder->isVisible());
+    QVERIFY2(newFolder, "the dialog's new-folder button is no longer found by its name");
+    QCOMPARE(newFolder->isEnabled(), canCreateDirectories);
     dialog->reject();
+    QCOMPARE(answer.calls, 1);
+}
+
+void TestFolderAccess::panelListsFilesUnselectable()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"A1B2.mailsignature"_s);
+    const QString sub = dir.filePath(u"Older"_s);
+    QVERIFY(test::writeFile(file, "Content-Type: text/html\n\n<b>hi</b>\n"));
+    QVERIFY(QDir().mkdir(sub));
+    DialogFolderPanel panel;
+    Answer answer;
+    panel.begin(folderOptions(dir.path()), recordInto(answer));
+    QCOMPARE(openDialogs().size(), 1);
+    QFileDialog* dialog = openDialogs().constFirst();
+    QAbstractItemView* listing = listingOf(*dialog);
+    QVERIFY(listing);
+    auto* proxy = qobject_cast<QAbstractProxyModel*>(listing->model());
+    QVERIFY(proxy);
+    auto* files = qobject_cast<QFileSystemModel*>(proxy->sourceModel());
+    QVERIFY(files);
+
+    // The listing fills in the background.
+    const QModelIndex folder = proxy->mapFromSource(files->index(dir.path()));
+    QTRY_COMPARE(proxy->rowCount(folder), 2);
+    const QModelIndex fileRow = proxy->mapFromSource(files->index(file));
+    const QModelIndex subRow = proxy->mapFromSource(files->index(sub));
+    QVERIFY(fileRow.isValid());
+    QCOMPARE(fileRow.parent(), folder);
+    QVERIFY(!(fileRow.flags() & Qt::ItemIsEnabled));
+    QVERIFY(!(fileRow.flags() & Qt::ItemIsSelectable));
+    QVERIFY(subRow.flags() & Qt::ItemIsEnabled);
+    QVERIFY(subRow.flags() & Qt::ItemIsSelectable);
+
+    // Clicking the file selects nothing; clicking the folder selects it.
+    QTRY_VERIFY(!listing->visualRect(listing->model()->index(fileRow.row(), 0, folder)).isEmpty());
+    const auto click = [&](const QModelIndex& row) {
+        const QModelIndex cell = listing->model()->index(row.row(), 0, row.parent());
+        QTest::mouseClick(listing->viewport(), Qt::LeftButton, {}, listing->visualRect(cell).center());
+    };
+    click(fileRow);
+    QVERIFY(listing->selectionModel()->selectedIndexes().isEmpty());
+    click(subRow);
+    QVERIFY(!listing->selectionModel()->selectedIndexes().isEmpty());
+    QCOMPARE(listing->selectionModel()->selectedIndexes().constFirst().row(), subRow.row());
+
+    static_cast<QDialog*>(dialog)->accept();
+    QCOMPARE(answer.calls, 1);
+    QCOMPARE(answer.response, FolderPanelResponse::ok);
+    QVERIFY(answer.url);
+    QCOMPARE(QDir(answer.url->toLocalFile()).canonicalPath(), QDir(sub).canonicalPath());
+}
+
+void TestFolderAccess::panelCentredAndNonModal_data()
+{
+    QTest::addColumn<bool>("parentGiven"); // else the window active at begin() is the parent
+    QTest::addRow("parent given") << true;
+    QTest::addRow("active window") << false;
+}
+
+void TestFolderAccess::panelCentredAndNonModal()
+{
+    QFETCH(bool, parentGiven);
+    // Off the screen's centre, so that a dialog centred on the screen is told apart.
+    auto window = std::make_unique<QWidget>();
+    window->setGeometry(150, 300, 640, 440);
+    auto* button = new QPushButton(u"Rescan"_s, window.get());
+    button->setGeometry(10, 10, 100, 30);
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+    DialogFolderPanel panel(parentGiven ? window.get() : nullptr);
+    Answer answer;
+    panel.begin(FolderPanelOptions {}, recordInto(answer));
+    QCOMPARE(openDialogs().size(), 1);
+    QPointer<QFileDialog> dialog = openDialogs().constFirst();
+    QCOMPARE(dialog->parentWidget(), window.get());
+
+    QCOMPARE(dialog->windowModality(), Qt::NonModal);
+    QVERIFY(!dialog->isModal());
+    QCOMPARE(QGuiApplication::modalWindow(), nullptr);
+    // The window still takes input while the dialog is open.
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(clicked.size(), 1);
+
+    const QRect screen = window->screen()->availableGeometry();
+    const QRect frame = dialog->frameGeometry();
+    QVERIFY2(screen.contains(frame), "the dialog must fit the screen for its centre to be checked");
+    QVERIFY(qAbs(frame.center().x() - window->frameGeometry().center().x()) <= 1);
+    QVERIFY(qAbs(frame.center().y() - window->frameGeometry().center().y()) <= 1);
+
+    dialog->reject();
+    QCOMPARE(answer.calls, 1);
+    QTRY_VERIFY(dialog.isNull());
+    window.reset();
+    QCOMPARE(answer.calls, 1);
 }
 
 void TestFolderAccess::panelAnswers_data()
@@ -364,7 +532,8 @@ void TestFolderAccess::twoPanelsAnswerOnTheirOwn()
     panel.begin(options, recordInto(b));
     const QList<QFileDialog*> dialogs = openDialogs();
     QCOMPARE(dialogs.size(), 2);
-    QFileDialog* secondDialog = QDir(dialogs.at(0)->directory()).canonicalPath() == QDir(second.path()).canonicalPath()
+    QFileDialog* secondDialog
+        = QDir(dialogs.at(0)->directory()).canonicalPath() == QDir(second.path()).canonicalPath()
         ? dialogs.at(0)
         : dialogs.at(1);
     QFileDialog* firstDialog = secondDialog == dialogs.at(0) ? dialogs.at(1) : dialogs.at(0);
@@ -386,13 +555,13 @@ void TestFolderAccess::panelClosedWithItsParent()
     window->show();
     DialogFolderPanel panel(window.get());
     Answer answer;
-    panel.begin(FolderPanelOptions{}, recordInto(answer));
+    panel.begin(FolderPanelOptions {}, recordInto(answer));
     QCOMPARE(openDialogs().size(), 1);
     window.reset();
     QCOMPARE(answer.calls, 1);
     QCOMPARE(answer.response, FolderPanelResponse::cancel);
     // A panel whose parent is gone makes dialogs without one.
-    panel.begin(FolderPanelOptions{}, recordInto(answer));
+    panel.begin(FolderPanelOptions {}, recordInto(answer));
     QCOMPARE(openDialogs().size(), 1);
     openDialogs().constFirst()->reject();
     QCOMPARE(answer.calls, 2);

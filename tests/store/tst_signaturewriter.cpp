@@ -11,8 +11,8 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
-#include <QThread>
 
 #include <memory>
 #include <random>
@@ -64,14 +64,18 @@ QString withFinalLineFeed(const QString& html)
     return html.isEmpty() || html.endsWith(u'\n') ? html : html + u'\n';
 }
 
-// Waits until a file made now gets a later time than one made before, so that backups
-// made one after the other have distinct creation times (file times are coarse).
-void waitPastFileTime(const QString& path)
+// The time by which files made one after the other are told apart.
+QDateTime madeAt(const QString& path)
 {
     const QFileInfo made(path);
-    const QDateTime time = made.birthTime().isValid() ? made.birthTime() : made.metadataChangeTime();
-    while (QDateTime::currentDateTimeUtc() <= time.addMSecs(20))
-        QThread::usleep(500);
+    return made.birthTime().isValid() ? made.birthTime() : made.metadataChangeTime();
+}
+
+// The time a file made now in folder gets (file times are coarse: it may equal earlier ones).
+QDateTime timeOfNewFile(const QString& folder)
+{
+    QTemporaryFile probe(folder + QStringLiteral("/probe.XXXXXX"));
+    return probe.open() ? madeAt(probe.fileName()) : QDateTime();
 }
 
 // A signatures folder in a temporary folder. Everything in it is unlocked before it is
@@ -426,7 +430,9 @@ void TestSignatureWriter::backupsAreTheSignaturesNewestFirst()
     };
     for (const QString& name : made) {
         QVERIFY(test::writeFile(space.backupPath(name), "backup"));
-        waitPastFileTime(space.backupPath(name));
+        // The next backup must get a later time than this one.
+        const QDateTime time = madeAt(space.backupPath(name));
+        QTRY_VERIFY(timeOfNewFile(QFileInfo(space.backupPath(name)).path()) > time);
     }
     QVERIFY(QDir().mkdir(space.backupPath(QStringLiteral("work.bak.folder"))));
     QVERIFY(QFile::link(

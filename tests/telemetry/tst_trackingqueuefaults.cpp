@@ -2,12 +2,12 @@
 
 #include "telemetry/TrackingQueue.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QMutex>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 #include <atomic>
 #include <map>
@@ -38,13 +38,11 @@ int eventOf(const QByteArray& body)
 
 bool waitFor(const QFuture<void>& future, int timeoutMs = 20000)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!future.isFinished()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::usleep(200);
-    }
-    return true;
+    QFutureWatcher<void> watcher;
+    QSignalSpy finished(&watcher, &QFutureWatcherBase::finished);
+    watcher.setFuture(future);
+    // A future that finishes after this check still reaches the watcher.
+    return future.isFinished() || finished.wait(timeoutMs);
 }
 
 // late: taken by the endpoint, but answered only after the client has given up.
