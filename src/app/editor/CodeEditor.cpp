@@ -42,7 +42,8 @@ void CodeEditor::keyPressEvent(QKeyEvent* event)
         && (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
         const bool backwards
             = event->key() == Qt::Key_Backtab || event->modifiers().testFlag(Qt::ShiftModifier);
-        QWidget::focusNextPrevChild(!backwards);
+        // The text edit's own refuses while Tab types a character.
+        QWidget::focusNextPrevChild(!backwards); // NOLINT(bugprone-parent-virtual-call)
         return;
     }
     QPlainTextEdit::keyPressEvent(event);

@@ -179,8 +179,9 @@ void TestKeyboardWalk::wholeRoad()
 
     // The help sheet from its key; Escape closes it and focus comes back to the code.
     QVERIFY(press(Qt::Key_F1));
+    QTRY_VERIFY(sample.window()->findChild<HelpSheet*>());
     auto* help = sample.window()->findChild<HelpSheet*>();
-    QTRY_VERIFY((help = sample.window()->findChild<HelpSheet*>()) && help->isVisible());
+    QTRY_VERIFY(help->isVisible());
     QTRY_COMPARE(QApplication::focusWidget(), help->gotItButton());
     QVERIFY(press(Qt::Key_Escape));
     QTRY_VERIFY(!sample.window()->findChild<HelpSheet*>());
