@@ -3,6 +3,7 @@
 #include "app/editor/SpacedTextLayout.h"
 #include "app/look/Style.h"
 
+#include <QKeyEvent>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -33,6 +34,19 @@ void CodeEditor::showDraft(const QString& draft)
     document()->clearUndoRedoStacks();
     moveCursor(QTextCursor::Start);
     m_showing = false;
+}
+
+void CodeEditor::keyPressEvent(QKeyEvent* event)
+{
+    if (event->modifiers().testFlag(Qt::ControlModifier)
+        && (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
+        const bool backwards
+            = event->key() == Qt::Key_Backtab || event->modifiers().testFlag(Qt::ShiftModifier);
+        // The text edit's own refuses while Tab types a character.
+        QWidget::focusNextPrevChild(!backwards); // NOLINT(bugprone-parent-virtual-call)
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 void CodeEditor::contentsChanged(int position, int removed, int added)

@@ -66,6 +66,7 @@ EditorContent::EditorContent(QWidget* parent)
     auto* codeLayout = new QHBoxLayout(m_codePage);
     codeLayout->setContentsMargins(4, 4, 4, 4);
     m_codeEditor->setObjectName(QStringLiteral("codeEditor"));
+    m_codeEditor->setAccessibleName(tr("HTML code"));
     codeLayout->addWidget(m_codeEditor);
 
     addWidget(m_loadingPage);

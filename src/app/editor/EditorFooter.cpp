@@ -93,6 +93,9 @@ void EditorFooter::setUnsavedChanges(bool unsaved)
 
 void EditorFooter::setSaveEnabled(bool enabled)
 {
+    // A disabled button passes focus on, round the window to the sidebar; back keeps it with the edit.
+    if (!enabled && m_saveButton->isEnabled() && window()->focusWidget() == m_saveButton)
+        focusPreviousChild();
     m_saveButton->setEnabled(enabled);
 }
 

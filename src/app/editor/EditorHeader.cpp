@@ -1,5 +1,6 @@
 #include "app/editor/EditorHeader.h"
 
+#include "app/editor/SegmentButton.h"
 #include "app/editor/ThemeMenu.h"
 #include "app/look/Controls.h"
 #include "app/look/ElidingLabel.h"
@@ -71,10 +72,9 @@ EditorHeader::EditorHeader(QWidget* parent)
     pickerLayout->setSpacing(0);
     auto* group = new QButtonGroup(m_picker);
     for (ViewMode mode : allViewModes()) {
-        auto* segment = new QPushButton(rawValue(mode), m_picker);
+        auto* segment = new SegmentButton(rawValue(mode), m_picker);
         segment->setObjectName(
             mode == ViewMode::view ? QStringLiteral("previewSegment") : QStringLiteral("codeSegment"));
-        segment->setCheckable(true);
         segment->setFocusPolicy(Qt::TabFocus);
         group->addButton(segment);
         pickerLayout->addWidget(segment, 1);
@@ -116,6 +116,7 @@ EditorHeader::EditorHeader(QWidget* parent)
     m_themeButton->setAutoRaise(true);
     m_themeButton->setPopupMode(QToolButton::InstantPopup);
     m_themeButton->setToolTip(tr("Change preview theme"));
+    Controls::nameBySymbol(m_themeButton, symbolName(m_theme));
     m_themeButton->setStyleSheet(
         QStringLiteral("QToolButton { border: none; padding: 0; background: transparent; }"
                        "QToolButton::menu-indicator { image: none; width: 0; }"));
@@ -128,6 +129,10 @@ EditorHeader::EditorHeader(QWidget* parent)
     secondRow->addWidget(m_themeControl, 0, Qt::AlignVCenter);
     secondRow->addSpacing(10);
     layout->addLayout(secondRow);
+
+    // The theme control was made before the picker; the keys go in reading order.
+    setTabOrder(m_codeButton, m_dismissButton);
+    setTabOrder(m_dismissButton, m_themeButton);
 
     m_themeMenu->setCurrentTheme(m_theme);
     setViewMode(ViewMode::view);
@@ -163,6 +168,7 @@ void EditorHeader::setPreviewTheme(PreviewTheme theme)
     m_theme = theme;
     m_themeMenu->setCurrentTheme(theme);
     m_themeButton->setIcon(Symbols::icon(symbolName(theme), Style::color(Style::Color::secondary, this)));
+    Controls::nameBySymbol(m_themeButton, symbolName(theme));
 }
 
 void EditorHeader::changeEvent(QEvent* event)

@@ -3,9 +3,22 @@
 #include "app/editor/PreviewModule.h"
 #include "app/look/ElidingLabel.h"
 
+#include <QChildEvent>
 #include <QVBoxLayout>
 
 namespace veltrin {
+
+namespace {
+
+// A web page keeps Tab for its own links, so the keyboard would stay in the preview; a click
+// still gives it focus.
+void keepOutOfTabChain(QWidget* widget)
+{
+    if (widget->focusPolicy() & Qt::TabFocus)
+        widget->setFocusPolicy(Qt::ClickFocus);
+}
+
+} // namespace
 
 PreviewView* createPreviewView(QWidget* parent)
 {
@@ -16,6 +29,7 @@ PreviewHost::PreviewHost(QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("previewHost"));
+    setAccessibleName(tr("Signature preview"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 }
@@ -30,6 +44,12 @@ void PreviewHost::updatePage(const QString& htmlContent, ColorScheme colorScheme
         if (PreviewFactory* factory = PreviewModule::factory()) {
             m_preview = factory->createPreview(this);
             m_preview->setLoadFinishedHandler([this](bool ok) { Q_EMIT loadFinished(ok); });
+            QWidget* view = m_preview->widget();
+            view->setAccessibleName(accessibleName());
+            keepOutOfTabChain(view);
+            for (QWidget* child : view->findChildren<QWidget*>())
+                keepOutOfTabChain(child);
+            view->installEventFilter(this);
             layout()->addWidget(m_preview->widget());
         } else {
             m_unavailable = new ElidingLabel(Qt::ElideRight, this);
@@ -42,6 +62,15 @@ void PreviewHost::updatePage(const QString& htmlContent, ColorScheme colorScheme
     }
     if (m_preview)
         m_preview->updatePage(htmlContent, colorScheme);
+}
+
+bool PreviewHost::eventFilter(QObject* watched, QEvent* event)
+{
+    // The web view makes its surface anew when its page's process restarts.
+    if (event->type() == QEvent::ChildPolished)
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
+            keepOutOfTabChain(child);
+    return QWidget::eventFilter(watched, event);
 }
 
 void PreviewHost::setLoadFinishedHandler(std::function<void(bool)> handler)

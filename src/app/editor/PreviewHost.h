@@ -32,6 +32,9 @@ public:
 Q_SIGNALS:
     void loadFinished(bool ok);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     PreviewView* m_preview = nullptr;
     ElidingLabel* m_unavailable = nullptr;

@@ -3,6 +3,7 @@
 #include "app/look/Style.h"
 #include "app/look/Symbols.h"
 
+#include <QActionGroup>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWidgetAction>
@@ -35,6 +36,7 @@ void ThemeMenuRow::setCurrent(bool current)
     if (current == m_current)
         return;
     m_current = current;
+    m_action->setChecked(current);
     update();
 }
 
@@ -93,9 +95,13 @@ ThemeMenu::ThemeMenu(QWidget* parent)
     : QMenu(parent)
 {
     setObjectName(QStringLiteral("themeMenu"));
+    // The checkmark is drawn; the checked action is what a screen reader reads as the choice.
+    auto* choices = new QActionGroup(this);
     for (PreviewTheme theme : allPreviewThemes()) {
         auto* action = new QWidgetAction(this);
         action->setText(rawValue(theme));
+        action->setCheckable(true);
+        choices->addAction(action);
         auto* row = new ThemeMenuRow(theme, action, this);
         action->setDefaultWidget(row);
         connect(action, &QAction::triggered, this, [this, theme] { Q_EMIT themeChosen(theme); });
