@@ -16,6 +16,10 @@ using namespace veltrin;
 
 namespace {
 
+// How long a start, hand-over or exit of the sanitized application may take on a loaded machine:
+// an upper bound on waiting for the event, not a delay.
+constexpr int processTimeout = 90000;
+
 const QString kIdentifier = QStringLiteral("org.veltrin.Veltrin");
 
 // Launches of the real application by one user: a shared scratch home and runtime folder.
@@ -54,7 +58,7 @@ struct User {
         process->setProcessEnvironment(environment);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QStringLiteral(VELTRIN_BINARY), QStringList());
-        if (!process->waitForStarted(20000))
+        if (!process->waitForStarted(processTimeout))
             qWarning("%s", qPrintable(process->errorString()));
         return process;
     }
@@ -82,7 +86,7 @@ struct User {
             running = session();
             return (running && running->id != other) || process.state() != QProcess::Running;
         };
-        if (!QTest::qWaitFor(started, 20000) || process.state() != QProcess::Running || !running)
+        if (!QTest::qWaitFor(started, processTimeout) || process.state() != QProcess::Running || !running)
             return std::nullopt;
         return running->id;
     }
@@ -91,7 +95,7 @@ struct User {
 void quitCleanly(QProcess& process)
 {
     QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
-    QVERIFY(process.waitForFinished(20000));
+    QVERIFY(process.waitForFinished(processTimeout));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
 }
@@ -117,7 +121,7 @@ void TestSingleInstance::secondLaunchHandsOverAndTouchesNothing()
     const QByteArray preferences = user.preferencesBytes();
 
     const std::unique_ptr<QProcess> second = user.launch();
-    QVERIFY(second->waitForFinished(20000));
+    QVERIFY(second->waitForFinished(processTimeout));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 0);
 
@@ -137,9 +141,9 @@ void TestSingleInstance::secondLaunchAsksTheRunningProcessToComeForward()
     QSignalSpy activations(&running, &SingleInstance::activationRequested);
 
     const std::unique_ptr<QProcess> second = user.launch();
-    QVERIFY(activations.wait(20000));
+    QVERIFY(activations.wait(processTimeout));
     // This process keeps serving events while the launch waits for the answer.
-    QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, processTimeout);
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 0);
     QCOMPARE(activations.size(), 1);
@@ -153,7 +157,7 @@ void TestSingleInstance::lockOfAKilledProcessDoesNotBlock()
     const std::optional<QString> firstSession = user.waitForSession(*first);
     QVERIFY(firstSession);
     first->kill();
-    QVERIFY(first->waitForFinished(20000));
+    QVERIFY(first->waitForFinished(processTimeout));
     QVERIFY(QFile::exists(user.lockFile()));
     QVERIFY(QFile::exists(user.socketFile()));
 
@@ -168,9 +172,9 @@ void TestSingleInstance::lockOfAnEndedProcessDoesNotBlock()
     // A lock file as a process leaves it, naming a process that has ended since.
     QProcess ended;
     ended.start(QStringLiteral("true"), QStringList());
-    QVERIFY(ended.waitForStarted(20000));
+    QVERIFY(ended.waitForStarted(processTimeout));
     const qint64 endedId = ended.processId();
-    QVERIFY(ended.waitForFinished(20000));
+    QVERIFY(ended.waitForFinished(processTimeout));
     QFile lock(user.lockFile());
     QVERIFY(lock.open(QIODevice::WriteOnly));
     // The lock file's own format: process id, name, host, machine and boot identifiers.
