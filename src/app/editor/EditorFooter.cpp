@@ -48,6 +48,7 @@ EditorFooter::EditorFooter(QWidget* parent)
     , m_unsavedDot(new QLabel(m_unsavedIndicator))
     , m_unsavedText(new QLabel(tr("Unsaved Changes"), m_unsavedIndicator))
     , m_saveButton(Controls::prominentButton(tr("Save to Mail"), Controls::ControlSize::large, 0, this))
+    , m_notLockedNote(new QLabel(this))
 {
     setObjectName(QStringLiteral("footer"));
     auto* layout = new QHBoxLayout(this);
@@ -62,6 +63,13 @@ EditorFooter::EditorFooter(QWidget* parent)
     warningLayout->addWidget(m_mailWarningIcon, 0, Qt::AlignVCenter);
     warningLayout->addWidget(m_mailWarningText, 0, Qt::AlignVCenter);
     layout->addWidget(m_mailWarning);
+    m_notLockedNote->setObjectName(QStringLiteral("notLockedNote"));
+    m_notLockedNote->setFont(Style::font(Style::TextStyle::caption));
+    // Wraps rather than widening the window.
+    m_notLockedNote->setWordWrap(true);
+    m_notLockedNote->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_notLockedNote->hide();
+    layout->addWidget(m_notLockedNote, 1);
     layout->addStretch();
 
     m_unsavedIndicator->setObjectName(QStringLiteral("unsavedIndicator"));
@@ -99,6 +107,12 @@ void EditorFooter::setSaveEnabled(bool enabled)
     m_saveButton->setEnabled(enabled);
 }
 
+void EditorFooter::setNotLockedNote(const std::optional<QString>& sentence)
+{
+    m_notLockedNote->setText(sentence.value_or(QString()));
+    m_notLockedNote->setVisible(sentence.has_value());
+}
+
 void EditorFooter::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
@@ -110,6 +124,7 @@ void EditorFooter::restyle()
 {
     const QColor orange = Style::color(Style::Color::orange, this);
     setInk(m_mailWarningText, orange);
+    setInk(m_notLockedNote, orange);
     m_mailWarningIcon->setPixmap(
         Symbols::pixmap(QStringLiteral("exclamationmark.triangle.fill"), symbolSize, orange));
     m_unsavedDot->setPixmap(dot(orange, devicePixelRatio()));

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QLabel;
 class QPushButton;
 
@@ -18,6 +20,8 @@ public:
     void setMailRunning(bool running);
     void setUnsavedChanges(bool unsaved);
     void setSaveEnabled(bool enabled);
+    // A sentence about the last save, shown while present.
+    void setNotLockedNote(const std::optional<QString>& sentence);
 
 Q_SIGNALS:
     void saveClicked();
@@ -35,6 +39,7 @@ private:
     QLabel* m_unsavedDot;
     QLabel* m_unsavedText;
     QPushButton* m_saveButton;
+    QLabel* m_notLockedNote;
 };
 
 } // namespace veltrin

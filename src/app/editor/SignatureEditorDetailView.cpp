@@ -7,6 +7,7 @@
 #include "app/editor/SaveToastView.h"
 #include "app/look/Controls.h"
 #include "app/look/Style.h"
+#include "platform/InodeFileAttributes.h"
 #include "platform/RunningApplications.h"
 
 #include <QEvent>
@@ -84,6 +85,7 @@ void SignatureEditorDetailView::applyLoadResult(
         state.originalBody.clear();
         state.htmlDraft.clear();
         state.contentMatchesSignature = false;
+        state.notLockedReason.reset();
         state.isLoading = false;
         return;
     }
@@ -91,23 +93,38 @@ void SignatureEditorDetailView::applyLoadResult(
     state.originalBody = result->html;
     state.htmlDraft = result->html;
     state.contentMatchesSignature = true;
+    state.notLockedReason.reset();
     state.isLoading = false;
 }
 
-bool SignatureEditorDetailView::applySaveResult(State& state, const std::expected<void, Error>& result)
+bool SignatureEditorDetailView::applySaveResult(State& state, const std::expected<SaveResult, Error>& result)
 {
     if (!result) {
         state.saveError = tr("Failed to save signature: ") + result.error().description;
         return false;
     }
     state.originalBody = state.htmlDraft;
+    // A file left unlocked is no failure, but the user must not believe it protected.
+    if (result->locked)
+        state.notLockedReason.reset();
+    else
+        state.notLockedReason = result->notLockedReason;
     return true;
+}
+
+QString SignatureEditorDetailView::notLockedSentence(const QString& reason)
+{
+    if (reason.isEmpty())
+        return tr("Saved, but not locked, so Mail can still change the file.");
+    return tr("Saved, but not locked: %1, so Mail can still change the file.").arg(reason);
 }
 
 SignatureEditorDetailView::SignatureEditorDetailView(
     RunningApplications& runningApplications, QWidget* parent)
     : QWidget(parent)
     , m_runningApplications(runningApplications)
+    , m_ownAttributes(std::make_unique<InodeFileAttributes>())
+    , m_attributes(m_ownAttributes.get())
 {
     setObjectName(QStringLiteral("signatureEditor"));
     m_systemColorScheme = Style::isDark(palette()) ? ColorScheme::dark : ColorScheme::light;
@@ -164,29 +181,40 @@ void SignatureEditorDetailView::loadSignature()
 
 void SignatureEditorDetailView::saveTapped()
 {
+    saveThen({});
+}
+
+// The save path of the button, also for a save chosen before leaving: with Mail running it
+// asks first. `then` learns whether the file was written.
+void SignatureEditorDetailView::saveThen(std::function<void(bool saved)> then)
+{
     if (isMailRunning()) {
         m_state.showingSaveConfirmation = true;
-        openSaveConfirmation();
+        openSaveConfirmation(std::move(then));
         render();
         return;
     }
-    performSave();
+    const bool saved = performSave();
+    if (then)
+        then(saved);
 }
 
-void SignatureEditorDetailView::performSave()
+bool SignatureEditorDetailView::performSave()
 {
     // After a failed load the texts are another file's; they never go into this one.
     if (!m_state.contentMatchesSignature)
-        return;
-    if (!applySaveResult(m_state, m_signature.save(m_state.header, m_state.htmlDraft))) {
+        return false;
+    const auto result
+        = SignatureWriter(*m_attributes).save(m_signature.filePath, m_state.header, m_state.htmlDraft);
+    if (!applySaveResult(m_state, result)) {
         render();
-        return;
+        return false;
     }
     const QPointer<SignatureEditorDetailView> self(this);
     if (m_onSaved)
         m_onSaved();
     if (!self)
-        return;
+        return true;
     m_state.showingSaveToast = true;
     // Each save hides the toast on its own schedule; an earlier save's hide may end a later toast.
     QTimer::singleShot(m_toastDuration, this, [this] {
@@ -194,6 +222,52 @@ void SignatureEditorDetailView::performSave()
         render();
     });
     render();
+    return true;
+}
+
+bool SignatureEditorDetailView::holdsUnsavedChanges() const
+{
+    return m_state.contentMatchesSignature && !m_state.isLoading && hasUnsavedChanges(m_state);
+}
+
+void SignatureEditorDetailView::askBeforeLeaving(std::function<void(bool leave)> done)
+{
+    if (!holdsUnsavedChanges()) {
+        done(true);
+        return;
+    }
+    // One question at a time; a second way out while one is open stays where it is.
+    if (m_leaveQuestion || m_confirmation) {
+        done(false);
+        return;
+    }
+    auto* box = new QMessageBox(this);
+    box->setObjectName(QStringLiteral("leaveQuestion"));
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIcon(QMessageBox::Warning);
+    const QString title
+        = tr("Do you want to save the changes you made to \u201c%1\u201d?").arg(m_signature.displayName);
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setInformativeText(tr("Your changes will be lost if you don't save them."));
+    QPushButton* save = box->addButton(tr("Save"), QMessageBox::AcceptRole);
+    QPushButton* discard = box->addButton(tr("Don't Save"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box->addButton(tr("Cancel"), QMessageBox::RejectRole);
+    box->setDefaultButton(save);
+    box->setEscapeButton(cancel);
+    connect(box, &QMessageBox::finished, this, [this, box, save, discard, done = std::move(done)] {
+        const QAbstractButton* clicked = box->clickedButton();
+        m_leaveQuestion = nullptr;
+        if (clicked == discard)
+            done(true);
+        else if (clicked == save)
+            saveThen(done);
+        else
+            done(false);
+    });
+    m_leaveQuestion = box;
+    box->open();
 }
 
 void SignatureEditorDetailView::dismissError()
@@ -214,10 +288,13 @@ void SignatureEditorDetailView::setViewMode(ViewMode mode)
     render();
 }
 
-void SignatureEditorDetailView::openSaveConfirmation()
+void SignatureEditorDetailView::openSaveConfirmation(std::function<void(bool saved)> then)
 {
-    if (m_confirmation)
+    if (m_confirmation) {
+        if (then)
+            then(false);
         return;
+    }
     auto* box = new QMessageBox(this);
     box->setObjectName(QStringLiteral("saveConfirmation"));
     box->setWindowModality(Qt::WindowModal);
@@ -230,13 +307,17 @@ void SignatureEditorDetailView::openSaveConfirmation()
     QPushButton* cancel = box->addButton(tr("Cancel"), QMessageBox::RejectRole);
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
-    connect(box, &QMessageBox::finished, this, [this, box, save] {
+    connect(box, &QMessageBox::finished, this, [this, box, save, then = std::move(then)] {
         const bool chosen = box->clickedButton() == save;
+        m_confirmation = nullptr;
         m_state.showingSaveConfirmation = false;
+        bool saved = false;
         if (chosen)
-            performSave();
+            saved = performSave();
         else
             render();
+        if (then)
+            then(saved);
     });
     m_confirmation = box;
     box->open();
@@ -289,6 +370,9 @@ void SignatureEditorDetailView::render()
     m_footer->setMailRunning(isMailRunning());
     m_footer->setUnsavedChanges(hasUnsavedChanges(m_state));
     m_footer->setSaveEnabled(saveEnabled(m_state));
+    m_footer->setNotLockedNote(m_state.notLockedReason
+            ? std::optional<QString>(notLockedSentence(*m_state.notLockedReason))
+            : std::nullopt);
     setToastShown(m_state.showingSaveToast);
 }
 

@@ -4,6 +4,7 @@
 #include "app/editor/EditorModes.h"
 #include "app/look/ColorScheme.h"
 #include "store/SignatureFile.h"
+#include "store/SignatureWriter.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -11,6 +12,7 @@
 
 #include <expected>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -19,6 +21,7 @@ namespace veltrin {
 class EditorContent;
 class EditorFooter;
 class EditorHeader;
+class FileAttributes;
 class RunningApplications;
 class SaveToastView;
 
@@ -44,6 +47,8 @@ public:
         // True only while the texts above came from the file now edited. A failed load
         // empties them, and nothing can be saved until a load succeeds.
         bool contentMatchesSignature = false;
+        // Why the last save left the file unlocked; absent after a locked save and after a load.
+        std::optional<QString> notLockedReason;
     };
 
     struct ErrorLine {
@@ -61,7 +66,9 @@ public:
     // The load's steps after the file was read.
     static void applyLoadResult(State& state, const std::expected<SignatureContent, Error>& result);
     // The save's state changes; true when the save succeeded.
-    static bool applySaveResult(State& state, const std::expected<void, Error>& result);
+    static bool applySaveResult(State& state, const std::expected<SaveResult, Error>& result);
+    // The footer's sentence after a save that could not lock the file.
+    static QString notLockedSentence(const QString& reason);
 
     explicit SignatureEditorDetailView(RunningApplications& runningApplications, QWidget* parent = nullptr);
     ~SignatureEditorDetailView() override;
@@ -73,6 +80,8 @@ public:
     void setOnSaved(std::function<void()> onSaved) { m_onSaved = std::move(onSaved); }
     // How long the toast stays; tests shorten it.
     void setToastDuration(int milliseconds) { m_toastDuration = milliseconds; }
+    // Saves lock through these; the inode's own unless set. Must outlive the editor.
+    void setFileAttributes(FileAttributes& attributes) { m_attributes = &attributes; }
 
     const State& state() const { return m_state; }
     bool isMailRunning() const;
@@ -81,12 +90,21 @@ public:
 
     void loadSignature();
     void saveTapped();
-    void performSave();
+    // True when the file was written.
+    bool performSave();
     void dismissError();
     void chooseTheme(PreviewTheme theme);
     void setViewMode(ViewMode mode);
 
     QMessageBox* saveConfirmation() const { return m_confirmation.data(); }
+
+    // Edits that leaving this signature now would drop.
+    bool holdsUnsavedChanges() const;
+    // Asks whether to save, discard or keep unsaved edits before the editor leaves the signature.
+    // `done(true)`: saved or discarded, go on; `done(false)`: the user stays, or the save failed.
+    // Without unsaved edits `done(true)` runs at once.
+    void askBeforeLeaving(std::function<void(bool leave)> done);
+    QMessageBox* leaveQuestion() const { return m_leaveQuestion.data(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -95,7 +113,8 @@ protected:
 
 private:
     void render();
-    void openSaveConfirmation();
+    void openSaveConfirmation(std::function<void(bool saved)> then);
+    void saveThen(std::function<void(bool saved)> then);
     void setToastShown(bool shown);
     void draftEdited(const DraftSplicer::Splice& splice);
 
@@ -113,6 +132,9 @@ private:
     EditorFooter* m_footer = nullptr;
     SaveToastView* m_toast = nullptr;
     QPointer<QMessageBox> m_confirmation;
+    QPointer<QMessageBox> m_leaveQuestion;
+    std::unique_ptr<FileAttributes> m_ownAttributes;
+    FileAttributes* m_attributes = nullptr;
 };
 
 } // namespace veltrin

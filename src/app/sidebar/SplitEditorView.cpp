@@ -180,7 +180,40 @@ void SplitEditorView::setSelectedSignature(const std::optional<SignatureFile>& s
     changeSelection(signature, SelectionOrigin::owner);
 }
 
+bool SplitEditorView::holdsUnsavedChanges() const
+{
+    return m_editor && m_editor->holdsUnsavedChanges();
+}
+
+void SplitEditorView::askBeforeLeaving(std::function<void(bool leave)> done)
+{
+    if (m_editor)
+        m_editor->askBeforeLeaving(std::move(done));
+    else
+        done(true);
+}
+
 void SplitEditorView::changeSelection(const std::optional<SignatureFile>& signature, SelectionOrigin origin)
+{
+    // The editor leaves its text when the selection goes away or names another scan's file.
+    const bool editorLeaves = m_editor && (!signature || signature->id != m_editor->signature().id);
+    if (origin == SelectionOrigin::user && editorLeaves && m_editor->holdsUnsavedChanges()) {
+        // Until the user has answered, the old row stays highlighted. A keyboard move sets the
+        // current row after announcing the selection, so the current row is put back once more.
+        showListSelection();
+        QMetaObject::invokeMethod(this, &SplitEditorView::showListSelection, Qt::QueuedConnection);
+        m_editor->askBeforeLeaving([this, signature](bool leave) {
+            if (!leave)
+                return;
+            applySelection(signature, SelectionOrigin::user);
+            showListSelection();
+        });
+        return;
+    }
+    applySelection(signature, origin);
+}
+
+void SplitEditorView::applySelection(const std::optional<SignatureFile>& signature, SelectionOrigin origin)
 {
     m_selectedSignature = signature;
     if (origin == SelectionOrigin::owner)

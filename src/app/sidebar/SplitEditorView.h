@@ -36,6 +36,11 @@ public:
     void setOnRescan(std::function<void()> onRescan) { m_onRescan = std::move(onRescan); }
     void setOnSaved(std::function<void()> onSaved) { m_onSaved = std::move(onSaved); }
 
+    // Edits in the editor that leaving the selected signature would drop.
+    bool holdsUnsavedChanges() const;
+    // The editor's question before it is left: `done(true)` when it may go.
+    void askBeforeLeaving(std::function<void(bool leave)> done);
+
 Q_SIGNALS:
     // The user picked a row; not emitted by setSelectedSignature().
     void selectedSignatureChanged(const std::optional<veltrin::SignatureFile>& signature);
@@ -48,8 +53,10 @@ private:
 
     // The one place where the selection changes: it stores the value, shows its row (or none)
     // and the detail, and announces the user's picks. A caller that refuses a change calls
-    // showListSelection() to bring the list back to the kept selection.
+    // showListSelection() to bring the list back to the kept selection. A user's pick that
+    // would leave unsaved edits waits for the editor's question.
     void changeSelection(const std::optional<SignatureFile>& signature, SelectionOrigin origin);
+    void applySelection(const std::optional<SignatureFile>& signature, SelectionOrigin origin);
     void applyColours();
     void buildSidebar(QWidget* sidebar);
     void buildDetail();

@@ -1,9 +1,9 @@
 #include "app/window/ContentView.h"
 
-#include "app/window/EmptyStateView.h"
-#include "app/window/LoadingView.h"
 #include "app/onboarding/OnboardingView.h"
 #include "app/sidebar/SplitEditorView.h"
+#include "app/window/EmptyStateView.h"
+#include "app/window/LoadingView.h"
 #include "store/SignatureService.h"
 
 #include <QAbstractItemView>
@@ -70,6 +70,27 @@ void ContentView::handleAppear()
 }
 
 void ContentView::loadSignatures()
+{
+    askBeforeLeaving([view = QPointer<ContentView>(this)](bool leave) {
+        if (view && leave)
+            view->startLoad();
+    });
+}
+
+bool ContentView::holdsUnsavedChanges() const
+{
+    return m_splitEditorView && m_splitEditorView->holdsUnsavedChanges();
+}
+
+void ContentView::askBeforeLeaving(std::function<void(bool leave)> done)
+{
+    if (m_splitEditorView)
+        m_splitEditorView->askBeforeLeaving(std::move(done));
+    else
+        done(true);
+}
+
+void ContentView::startLoad()
 {
     setAppState(AppState::loading);
     restoreOrRequestAccess();

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/onboarding/OnboardingView.h"
+#include "app/sidebar/SplitEditorView.h"
 #include "app/window/AppState.h"
 #include "app/window/EmptyStateView.h"
 #include "app/window/LoadingView.h"
-#include "app/onboarding/OnboardingView.h"
-#include "app/sidebar/SplitEditorView.h"
 #include "store/SignatureFile.h"
 
 #include <QList>
@@ -46,10 +46,16 @@ public:
 
     void handleAppear();
     // Full load: shows the loading state and recomputes the state after the recomputation delay.
+    // Unsaved edits in the editor are asked about first; the load waits for the answer.
     void loadSignatures();
     // Rescan after a save: the state is left as it is.
     void reloadSignatures();
     void updateAppState();
+
+    // Edits in the editor that leaving it now would drop.
+    bool holdsUnsavedChanges() const;
+    // The editor's question before it is left; `done(true)` at once without unsaved edits.
+    void askBeforeLeaving(std::function<void(bool leave)> done);
 
     // 500 ms in the application; tests shorten it.
     void setRecomputationDelay(int milliseconds) { m_recomputationDelay = milliseconds; }
@@ -73,6 +79,7 @@ protected:
 
 private:
     void setAppState(AppState state);
+    void startLoad();
     void restoreOrRequestAccess();
     void scheduleViewUpdate();
     void updateView();

@@ -86,6 +86,8 @@ VeltrinApp::VeltrinApp(Services services, QObject* parent)
     m_window->setWindowTitle(QStringLiteral("Veltrin"));
     m_window->setWindowIcon(icon());
     m_window->installEventFilter(this);
+    // Sees the application's quit before the quit closes the window.
+    QCoreApplication::instance()->installEventFilter(this);
     m_updater->setDialogParent(m_window.get());
     m_contentView = new ContentView(m_services.preferences, m_services.folderAccess, m_services.folderPanel,
         m_services.runningApplications, m_services.homeFolder, m_window.get());
@@ -133,7 +135,7 @@ void VeltrinApp::buildMenus()
     m_checkForUpdates = new CheckForUpdatesCommand(*m_updater, m_applicationMenu);
     m_applicationMenu->addAction(m_checkForUpdates);
     m_applicationMenu->addSeparator();
-    QAction* quit = m_applicationMenu->addAction(tr("Quit Veltrin"), qApp, &QCoreApplication::quit);
+    QAction* quit = m_applicationMenu->addAction(tr("Quit Veltrin"), this, &VeltrinApp::quit);
     quit->setMenuRole(QAction::QuitRole);
     quit->setShortcut(QKeySequence::Quit);
 
@@ -168,9 +170,42 @@ void VeltrinApp::updateFullScreenText()
 
 bool VeltrinApp::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window.get() && event->type() == QEvent::WindowStateChange)
+    // The menu's quit has asked already; a quit from a signal must not wait for an answer.
+    if (event->type() == QEvent::Quit && watched == QCoreApplication::instance())
+        m_closeWithoutAsking = true;
+    if (watched != m_window.get())
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::WindowStateChange:
         updateFullScreenText();
+        break;
+    case QEvent::Show:
+        m_closeWithoutAsking = false;
+        break;
+    case QEvent::Close:
+        if (!m_closeWithoutAsking && m_contentView->holdsUnsavedChanges()) {
+            event->ignore();
+            m_contentView->askBeforeLeaving([this](bool leave) {
+                if (!leave)
+                    return;
+                m_closeWithoutAsking = true;
+                m_window->close();
+            });
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
     return QObject::eventFilter(watched, event);
+}
+
+void VeltrinApp::quit()
+{
+    m_contentView->askBeforeLeaving([](bool leave) {
+        if (leave)
+            QCoreApplication::quit();
+    });
 }
 
 void VeltrinApp::showAbout()

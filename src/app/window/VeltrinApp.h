@@ -73,6 +73,8 @@ public:
 
     void showAbout();
     void showHelp();
+    // "Quit Veltrin": asks about unsaved edits first. A quit from elsewhere (a signal) doesn't.
+    void quit();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,6 +98,8 @@ private:
     CheckForUpdatesCommand* m_checkForUpdates = nullptr;
     QPointer<QDialog> m_aboutBox;
     QPointer<HelpSheet> m_helpSheet;
+    // Set once the user has answered about unsaved edits, or when the application quits.
+    bool m_closeWithoutAsking = false;
 };
 
 } // namespace veltrin

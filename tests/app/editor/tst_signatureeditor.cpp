@@ -8,9 +8,10 @@
 #include "app/sidebar/SplitEditorView.h"
 #include "app/window/ContentView.h"
 
+#include "FakeFileAttributes.h"
 #include "FakeRunningApplications.h"
-#include "TestSupport.h"
 #include "PreviewModuleTestMain.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -124,6 +125,8 @@ private Q_SLOTS:
     void saveWithMailRunning_data();
     void saveWithMailRunning();
     void failedSaveShowsLineUntilDismissed();
+    void unlockedSaveSaysWhy_data();
+    void unlockedSaveSaysWhy();
     void failedLoadShowsNoText();
     void longNameAtMinimumWidth();
     void signatureErrorMessageWins();
@@ -328,7 +331,7 @@ void TestSignatureEditor::loadSteps()
     QVERIFY(!SignatureEditorDetailView::applySaveResult(state, std::unexpected(Error { u"disk full"_qs })));
     QCOMPARE(state.saveError, std::optional<QString>(u"Failed to save signature: disk full"_qs));
     QCOMPARE(state.originalBody, u"<p>a</p>"_qs);
-    QVERIFY(SignatureEditorDetailView::applySaveResult(state, {}));
+    QVERIFY(SignatureEditorDetailView::applySaveResult(state, SaveResult { .backupFile = {}, .locked = true, .notLockedReason = {} }));
     QCOMPARE(state.originalBody, u"<p>edited</p>"_qs);
     QCOMPARE(state.saveError, std::optional<QString>(u"Failed to save signature: disk full"_qs));
 }
@@ -545,6 +548,49 @@ void TestSignatureEditor::failedSaveShowsLineUntilDismissed()
     QTest::mouseClick(child<QPushButton>(editor.view, "dismissButton"), Qt::LeftButton);
     QVERIFY(!editor.view.state().saveError);
     QVERIFY(!editor.visible("errorLine"));
+}
+
+void TestSignatureEditor::unlockedSaveSaysWhy_data()
+{
+    QTest::addColumn<std::optional<QString>>("refusal");
+    QTest::addRow("locked") << std::optional<QString>();
+    QTest::addRow("no privilege") << std::optional<QString>(u"locking needs a privilege this user lacks"_qs);
+}
+
+// A save that could not lock the file says so beside the save, with the reason; the toast
+// keeps its own text.
+void TestSignatureEditor::unlockedSaveSaysWhy()
+{
+    QFETCH(std::optional<QString>, refusal);
+    QTemporaryDir folder;
+    veltrin::test::FakeFileAttributes attributes;
+    if (refusal)
+        attributes.refuseLock(*refusal);
+    const SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
+    Editor editor(signature);
+    editor.view.setFileAttributes(attributes);
+    QVERIFY(!editor.visible("notLockedNote"));
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"x"_qs);
+
+    QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+    QVERIFY(!editor.view.state().saveError);
+    QCOMPARE(editor.saved, 1);
+    QVERIFY(attributes.calls().contains(u"lock " + signature.filePath.toLocalFile()));
+    QCOMPARE(editor.view.findChild<SaveToastView*>()->isVisible(), true);
+    QCOMPARE(SaveToastView::text(), u"Signature saved"_qs);
+    QCOMPARE(editor.visible("notLockedNote"), refusal.has_value());
+    if (refusal) {
+        QCOMPARE(child<QLabel>(editor.view, "notLockedNote")->text(),
+            u"Saved, but not locked: locking needs a privilege this user lacks, so Mail can still "
+            u"change the file."_qs);
+        // The sentence outlives the toast: the file stays unlocked.
+        QTRY_VERIFY(!editor.view.state().showingSaveToast);
+        QVERIFY(editor.visible("notLockedNote"));
+        // It speaks of the last save of this file: a load takes it away.
+        editor.view.loadSignature();
+        QVERIFY(!editor.visible("notLockedNote"));
+    }
 }
 
 // After a failed load of B the editor shows B's error line and nothing of A: neither its text nor
