@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QPalette>
@@ -67,9 +68,16 @@ PortalAppearance::PortalAppearance(const QDBusConnection& bus, ColorScheme fallb
     QDBusMessage read = QDBusMessage::createMethodCall(
         portalService, portalPath, settingsInterface, QStringLiteral("Read"));
     read << appearanceNamespace << colorSchemeKey;
-    const QDBusMessage reply = connection.call(read, QDBus::Block, readTimeoutMilliseconds);
-    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
-        m_portal = schemeFromPortalValue(reply.arguments().constFirst());
+    // Asked without waiting: a portal that is slow to start must not hold up the first window.
+    // Replies and signals from the portal arrive in the order it sent them, so a later change
+    // is never overwritten by this answer.
+    auto* watcher = new QDBusPendingCallWatcher(connection.asyncCall(read), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
+        const QDBusMessage reply = call->reply();
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+            setPortalScheme(schemeFromPortalValue(reply.arguments().constFirst()));
+        call->deleteLater();
+    });
 }
 
 ColorScheme PortalAppearance::colorScheme() const

@@ -12,7 +12,8 @@ namespace veltrin {
 
 // The preference that the freedesktop settings portal reports (org.freedesktop.appearance,
 // color-scheme), followed live through its SettingChanged signal. Where there is no session
-// bus, no portal, or no preference, the palette's lightness at start-up decides.
+// bus, no portal, or no preference, the palette's lightness at start-up decides. The first read
+// does not wait: the palette decides until the portal answers.
 class PortalAppearance final : public Appearance {
     Q_OBJECT
 
@@ -29,9 +30,6 @@ public:
     // A color-scheme value as the portal sends it (possibly wrapped in variants): 1 prefers
     // dark, 2 prefers light; 0 (no preference) and anything else give no answer.
     static std::optional<ColorScheme> schemeFromPortalValue(const QVariant& value);
-
-    // Portal timeout for the first read; a portal that is slow to start must not hold up the window.
-    static constexpr int readTimeoutMilliseconds = 500;
 
     // What the portal's SettingChanged signal delivers.
     void settingChanged(const QString& settingNamespace, const QString& key, const QVariant& value);

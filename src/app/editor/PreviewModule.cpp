@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QOpenGLContext>
 #include <QPluginLoader>
 #include <QPointer>
 #include <QTimer>
@@ -13,6 +16,11 @@
 #include <QWindow>
 
 #include <optional>
+
+QT_BEGIN_NAMESPACE
+// QtGui's own setter, which QGuiApplication uses for Qt::AA_ShareOpenGLContexts.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+QT_END_NAMESPACE
 
 #ifndef VELTRIN_PREVIEW_MODULE_FILE
 #define VELTRIN_PREVIEW_MODULE_FILE "veltrin-preview.so"
@@ -41,6 +49,37 @@ ModuleState& moduleState()
     return state;
 }
 
+QOpenGLContext* sharedContext = nullptr;
+
+void deleteSharedContext()
+{
+    qt_gl_set_global_share_context(nullptr);
+    delete sharedContext;
+    sharedContext = nullptr;
+}
+
+// The web engine shares textures with Qt through a global OpenGL context. QGuiApplication makes
+// one only when Qt::AA_ShareOpenGLContexts is set before it exists, and that context loads the GL
+// driver at start-up; made here, the driver is loaded with the web engine instead.
+void shareOpenGLContexts()
+{
+    if (QOpenGLContext::globalShareContext() || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    sharedContext = new QOpenGLContext;
+    sharedContext->setFormat(QSurfaceFormat::defaultFormat());
+    sharedContext->create(); // kept even when it fails (no OpenGL offscreen), as QGuiApplication does
+    qt_gl_set_global_share_context(sharedContext);
+    // Post routines run while the platform still exists.
+    qAddPostRoutine(deleteSharedContext);
+    // Widgets read the attribute when they first compose with OpenGL, which is later. Qt warns
+    // that it is set late; here that is intended.
+    QLoggingCategory* messages = QLoggingCategory::defaultCategory();
+    const bool warnings = messages->isWarningEnabled();
+    messages->setEnabled(QtWarningMsg, false);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    messages->setEnabled(QtWarningMsg, warnings);
+}
+
 void load(ModuleState& state)
 {
     state.tried = true;
@@ -49,6 +88,7 @@ void load(ModuleState& state)
         const QString path = QDir(folder).filePath(PreviewModule::fileName());
         if (!QFileInfo::exists(path))
             continue;
+        shareOpenGLContexts();
         // The loader's instance stays alive after the loader goes: plugins are never unloaded here.
         QPluginLoader loader(path);
         QObject* instance = loader.instance();

@@ -19,9 +19,8 @@
 
 int main(int argc, char* argv[])
 {
-    // The web engine, loaded later, needs this before the QApplication exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-
+    // No Qt::AA_ShareOpenGLContexts here: it makes QApplication create an OpenGL context, which
+    // loads the GL driver (Mesa's with LLVM: ~60 MB). The preview module sets it up when loaded.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrin"));
     QApplication::setOrganizationName(QStringLiteral("Veltrin"));
