@@ -26,8 +26,9 @@ int runChild(int argc, char* argv[], bool hang)
         std::puts("aboutToQuit");
         std::fflush(stdout);
         // A shut-down that never ends; only a second signal gets the process out.
-        while (hang)
-            ::pause();
+        if (hang)
+            for (;;)
+                ::pause();
     });
     std::puts("ready");
     std::fflush(stdout);

@@ -311,9 +311,9 @@ void TestHTMLPreview::contextMenuOffersCopyingOnly()
     QTRY_VERIFY(view.hasSelection());
     const QPoint at(30, 30);
     QTest::mouseClick(view.focusProxy(), Qt::RightButton, {}, at);
-    QMenu* menu = nullptr;
-    QTRY_VERIFY((menu = view.findChild<QMenu*>(u"previewContextMenu"_qs)) != nullptr);
-    QVERIFY(!menu->actions().isEmpty());
+    QTRY_VERIFY(view.findChild<QMenu*>(u"previewContextMenu"_qs) != nullptr);
+    QMenu* menu = view.findChild<QMenu*>(u"previewContextMenu"_qs);
+    QVERIFY(menu && !menu->actions().isEmpty());
     for (QAction* action : menu->actions())
         QVERIFY2(action == view.pageAction(QWebEnginePage::Copy)
                 || action == view.pageAction(QWebEnginePage::CopyLinkToClipboard)

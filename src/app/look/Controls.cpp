@@ -35,7 +35,7 @@ public:
 
     static TextColorKeeper* of(QWidget* widget)
     {
-        const QObjectList children = widget->children();
+        const QObjectList& children = widget->children();
         for (QObject* child : children)
             if (auto* keeper = dynamic_cast<TextColorKeeper*>(child))
                 return keeper;
@@ -80,7 +80,7 @@ public:
         : QLabel(parent)
         , m_symbolName(symbolName)
         , m_pixelSize(pixelSize)
-        , m_tint(std::move(tint))
+        , m_tint(tint)
         , m_gradient(gradient)
     {
         setAlignment(Qt::AlignCenter);

@@ -28,7 +28,7 @@ struct User {
 
     QString runtimeFolder() const
     {
-        const QString folder = home.filePath(QStringLiteral("runtime"));
+        QString folder = home.filePath(QStringLiteral("runtime"));
         QDir().mkpath(folder);
         QFile::setPermissions(
             folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

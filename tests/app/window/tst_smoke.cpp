@@ -39,7 +39,7 @@ struct Scratch {
 
     QString runtimeFolder() const
     {
-        const QString folder = home.filePath(QStringLiteral("runtime"));
+        QString folder = home.filePath(QStringLiteral("runtime"));
         QDir().mkpath(folder);
         QFile::setPermissions(
             folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -97,8 +97,11 @@ void TestSmoke::staysUpAndQuitsCleanlyOnSignal()
     std::optional<Tracker::OpenSession> running;
     if (telemetry) {
         // The session record is written during start-up, before the window.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (running = scratch.session()).has_value() || app.state() != QProcess::Running, processTimeout);
+        const auto recordedOrEnded = [&] {
+            running = scratch.session();
+            return running.has_value() || app.state() != QProcess::Running;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(recordedOrEnded(), processTimeout);
         QVERIFY2(app.state() == QProcess::Running, "the application ended by itself");
         QVERIFY(!running->cleanExit);
     } else {

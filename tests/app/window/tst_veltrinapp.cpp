@@ -361,15 +361,18 @@ void TestVeltrinApp::updateMessageBelongsToTheWindow()
     app.showWindow();
     QVERIFY(QTest::qWaitForWindowExposed(app.window()));
     app.checkForUpdatesCommand()->trigger();
-    QMessageBox* message = nullptr;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows) {
-        if (auto* box = qobject_cast<QMessageBox*>(window))
-            message = box;
-    }
-    QVERIFY(message);
-    QTRY_VERIFY(message->isVisible());
-    QCOMPARE(message->parentWidget(), app.window());
+    const auto shownMessage = []() -> QMessageBox* {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        for (QWidget* window : windows) {
+            auto* box = qobject_cast<QMessageBox*>(window);
+            if (box && box->isVisible())
+                return box;
+        }
+        return nullptr;
+    };
+    QTRY_VERIFY(shownMessage() != nullptr);
+    QMessageBox* message = shownMessage();
+    QCOMPARE(message ? message->parentWidget() : nullptr, app.window());
 
     // With its window closed, the application ends although the message is still open.
     QTimer::singleShot(0, app.window(), &QWidget::close);
