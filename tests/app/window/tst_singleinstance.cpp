@@ -1,3 +1,4 @@
+#include "ScratchHome.h"
 #include "platform/Preferences.h"
 #include "platform/SingleInstance.h"
 #include "telemetry/Tracker.h"
@@ -16,26 +17,12 @@ using namespace veltrin;
 
 namespace {
 
-// How long a start, hand-over or exit of the sanitized application may take on a loaded machine:
-// an upper bound on waiting for the event, not a delay.
-constexpr int processTimeout = 90000;
+using test::processTimeout;
 
 const QString kIdentifier = QStringLiteral("org.veltrin.Veltrin");
 
 // Launches of the real application by one user: a shared scratch home and runtime folder.
-struct User {
-    QTemporaryDir home;
-
-    QString runtimeFolder() const
-    {
-        QString folder = home.filePath(QStringLiteral("runtime"));
-        QDir().mkpath(folder);
-        QFile::setPermissions(
-            folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        return folder;
-    }
-
-    QString preferencesFile() const { return home.filePath(QStringLiteral(".config/Veltrin/Veltrin.prefs")); }
+struct User : test::ScratchHome {
     QString socketFile() const
     {
         return QDir(runtimeFolder()).filePath(kIdentifier + QStringLiteral(".socket"));
@@ -44,32 +31,13 @@ struct User {
 
     std::unique_ptr<QProcess> launch() const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("XCTestConfigurationFilePath"));
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral(".local/share")));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral(".cache")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(
-            QStringLiteral("VELTRIN_EVENTS_ENDPOINT"), QStringLiteral("http://127.0.0.1:9/v1/events"));
         auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(environment);
+        process->setProcessEnvironment(environment());
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QStringLiteral(VELTRIN_BINARY), QStringList());
         if (!process->waitForStarted(processTimeout))
             qWarning("%s", qPrintable(process->errorString()));
         return process;
-    }
-
-    std::optional<Tracker::OpenSession> session() const
-    {
-        if (!QFile::exists(preferencesFile()))
-            return std::nullopt;
-        const SettingsPreferences preferences(preferencesFile());
-        const std::optional<QByteArray> stored = preferences.data(QStringLiteral("tracking.openSession"));
-        return stored ? Tracker::OpenSession::decode(*stored) : std::nullopt;
     }
 
     QByteArray preferencesBytes() const
