@@ -41,6 +41,15 @@ public:
 
 enum class Way { rowByMouse, rowByKeyboard, reloadButton, fullLoad, closeButton, fileClose };
 
+const QList<std::pair<const char*, Way>> waysOut {
+    { "another row by mouse", Way::rowByMouse },
+    { "another row by keyboard", Way::rowByKeyboard },
+    { "reload button", Way::reloadButton },
+    { "full load", Way::fullLoad },
+    { "window close button", Way::closeButton },
+    { "File, Close", Way::fileClose },
+};
+
 QByteArray bytesAt(const QString& path)
 {
     QFile file(path);
@@ -209,15 +218,7 @@ void TestUnsavedChanges::eachWayOutAsksFirst_data()
 {
     QTest::addColumn<Way>("way");
     QTest::addColumn<QString>("choice");
-    const QList<std::pair<const char*, Way>> ways {
-        { "another row by mouse", Way::rowByMouse },
-        { "another row by keyboard", Way::rowByKeyboard },
-        { "reload button", Way::reloadButton },
-        { "full load", Way::fullLoad },
-        { "window close button", Way::closeButton },
-        { "File, Close", Way::fileClose },
-    };
-    for (const auto& [name, way] : ways) {
+    for (const auto& [name, way] : waysOut) {
         for (const QString& choice : { u"Save"_qs, u"Don't Save"_qs, u"Cancel"_qs })
             QTest::addRow("%s, %s", name, qPrintable(choice)) << way << choice;
     }
@@ -316,15 +317,7 @@ void TestUnsavedChanges::noQuestionWithoutUnsavedChanges_data()
 {
     QTest::addColumn<Way>("way");
     QTest::addColumn<bool>("typeAndDelete");
-    const QList<std::pair<const char*, Way>> ways {
-        { "another row by mouse", Way::rowByMouse },
-        { "another row by keyboard", Way::rowByKeyboard },
-        { "reload button", Way::reloadButton },
-        { "full load", Way::fullLoad },
-        { "window close button", Way::closeButton },
-        { "File, Close", Way::fileClose },
-    };
-    for (const auto& [name, way] : ways) {
+    for (const auto& [name, way] : waysOut) {
         QTest::addRow("%s, untouched", name) << way << false;
         QTest::addRow("%s, typed and deleted", name) << way << true;
     }
