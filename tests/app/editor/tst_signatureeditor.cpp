@@ -13,7 +13,9 @@
 #include "PreviewModuleTestMain.h"
 #include "TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -331,7 +333,8 @@ void TestSignatureEditor::loadSteps()
     QVERIFY(!SignatureEditorDetailView::applySaveResult(state, std::unexpected(Error { u"disk full"_qs })));
     QCOMPARE(state.saveError, std::optional<QString>(u"Failed to save signature: disk full"_qs));
     QCOMPARE(state.originalBody, u"<p>a</p>"_qs);
-    QVERIFY(SignatureEditorDetailView::applySaveResult(state, SaveResult { .backupFile = {}, .locked = true, .notLockedReason = {} }));
+    QVERIFY(SignatureEditorDetailView::applySaveResult(
+        state, SaveResult { .backupFile = {}, .locked = true, .notLockedReason = {} }));
     QCOMPARE(state.originalBody, u"<p>edited</p>"_qs);
     QCOMPARE(state.saveError, std::optional<QString>(u"Failed to save signature: disk full"_qs));
 }
@@ -450,20 +453,28 @@ void TestSignatureEditor::toastHidesOnEarliestSchedule()
 {
     QTemporaryDir folder;
     Editor editor(copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs));
-    editor.view.setToastDuration(1600);
+    constexpr int duration = 6000;
+    editor.view.setToastDuration(duration);
     editor.switchTo("codeSegment");
     QTest::keyClicks(editor.code(), u"a"_qs);
     editor.view.saveTapped();
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    const qint64 firstSecond = QDateTime::currentSecsSinceEpoch();
     QVERIFY(editor.view.state().showingSaveToast);
-    // Backups are named by the second: the next save comes in a later one.
-    QTest::qWait(1100);
+    // Backups are named by the second, so the next save comes in a later one; and two seconds
+    // apart, the two hides are told apart even when timers run late on a busy machine.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QDateTime::currentSecsSinceEpoch() > firstSecond && sinceFirst.elapsed() >= 2000, 10000);
     QTest::keyClicks(editor.code(), u"b"_qs);
     editor.view.saveTapped();
+    const qint64 gap = sinceFirst.elapsed();
+    QVERIFY2(gap < duration - 1000, "the second save came too late to tell the two hides apart");
     QVERIFY2(!editor.view.state().saveError, qPrintable(editor.view.state().saveError.value_or(QString())));
     QCOMPARE(editor.saved, 2);
     QVERIFY(editor.view.state().showingSaveToast);
-    // The first save's hide ends the second toast early.
-    QTRY_VERIFY_WITH_TIMEOUT(!editor.view.state().showingSaveToast, 1000);
+    // The first save's hide, due duration - gap from now, ends the second toast before its own.
+    QTRY_VERIFY_WITH_TIMEOUT(!editor.view.state().showingSaveToast, duration - 1000);
 }
 
 void TestSignatureEditor::saveWithMailRunning_data()
