@@ -17,7 +17,8 @@ QByteArray readFixture(const QString& relativePath)
 {
     QFile file(fixturePath(relativePath));
     if (!file.open(QIODevice::ReadOnly)) {
-        QTest::qFail(qPrintable(QStringLiteral("cannot read fixture ") + file.fileName()), __FILE__, __LINE__);
+        QTest::qFail(
+            qPrintable(QStringLiteral("cannot read fixture ") + file.fileName()), __FILE__, __LINE__);
         return {};
     }
     return file.readAll();
@@ -43,11 +44,18 @@ QPalette darkPalette()
     return dark;
 }
 
+std::optional<QDir> requestedScreenshotDir()
+{
+    const QString wanted = qEnvironmentVariable("VELTRIN_SCREENSHOTS");
+    if (wanted.isEmpty() || !QDir().mkpath(wanted))
+        return std::nullopt;
+    return QDir(wanted);
+}
+
 QDir screenshotDir()
 {
-    const QString wanted = qEnvironmentVariable("VELTRIN_SCREENSHOT_DIR");
-    if (!wanted.isEmpty() && QDir().mkpath(wanted))
-        return QDir(wanted);
+    if (const std::optional<QDir> wanted = requestedScreenshotDir())
+        return *wanted;
     static QTemporaryDir scratch;
     return QDir(scratch.path());
 }

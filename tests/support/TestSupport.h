@@ -5,6 +5,8 @@
 #include <QPalette>
 #include <QString>
 
+#include <optional>
+
 namespace veltrin::test {
 
 // Absolute path of a file below tests/fixtures.
@@ -19,8 +21,11 @@ bool writeFile(const QString& path, const QByteArray& bytes);
 // A dark desktop palette, as a dark appearance gives it, for views that follow the desktop.
 QPalette darkPalette();
 
-// Where tests put the screenshots they take: $VELTRIN_SCREENSHOT_DIR when set (to look at them),
-// else a temporary folder removed at exit.
+// The folder a person asked screenshots to go to: $VELTRIN_SCREENSHOTS, made when missing; none
+// when unset or when it can't be made.
+std::optional<QDir> requestedScreenshotDir();
+// Where tests put the screenshots they take: the requested folder when there is one (to look at
+// them), else a temporary folder removed at exit.
 QDir screenshotDir();
 
 } // namespace veltrin::test

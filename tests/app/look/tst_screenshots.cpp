@@ -1,4 +1,5 @@
 #include "FakeAppearance.h"
+#include "TestSupport.h"
 #include "app/editor/SaveToastView.h"
 #include "app/look/AppearancePalette.h"
 #include "app/look/Controls.h"
@@ -92,11 +93,10 @@ QWidget* controls(QWidget* window)
 
 void TestScreenshots::initTestCase()
 {
-    const QString folder = qEnvironmentVariable("VELTRIN_SCREENSHOTS");
-    if (folder.isEmpty())
+    const std::optional<QDir> folder = test::requestedScreenshotDir();
+    if (!folder)
         QSKIP("set VELTRIN_SCREENSHOTS to a folder to write the pictures");
-    QVERIFY(QDir().mkpath(folder));
-    m_folder.setPath(folder);
+    m_folder = *folder;
     Symbols::chooseIconTheme();
 }
 

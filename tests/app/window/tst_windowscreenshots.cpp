@@ -1,6 +1,7 @@
 #include "FakeAppearance.h"
 #include "PreviewModuleTestMain.h"
 #include "SampleApplication.h"
+#include "TestSupport.h"
 #include "app/editor/PreviewHost.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "app/look/AppearancePalette.h"
@@ -32,11 +33,10 @@ private:
 
 void TestWindowScreenshots::initTestCase()
 {
-    const QString folder = qEnvironmentVariable("VELTRIN_SCREENSHOTS");
-    if (folder.isEmpty())
+    const std::optional<QDir> folder = test::requestedScreenshotDir();
+    if (!folder)
         QSKIP("set VELTRIN_SCREENSHOTS to a folder to write the pictures");
-    QVERIFY(QDir().mkpath(folder));
-    m_folder.setPath(folder);
+    m_folder = *folder;
     Symbols::chooseIconTheme();
 }
 
