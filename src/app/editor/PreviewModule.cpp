@@ -1,19 +1,16 @@
 #include "app/editor/PreviewModule.h"
 
 #include "app/editor/PreviewView.h"
+#include "platform/FirstFrame.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QOpenGLContext>
 #include <QPluginLoader>
-#include <QPointer>
-#include <QTimer>
 #include <QWidget>
-#include <QWindow>
 
 #include <optional>
 
@@ -106,29 +103,6 @@ void load(ModuleState& state)
                       .arg(PreviewModule::fileName(), folders.join(QStringLiteral(", ")));
 }
 
-// Waits for the window's first exposure, then loads once the frame is drawn.
-class FirstShowWatcher final : public QObject {
-public:
-    explicit FirstShowWatcher(QWindow* window)
-        : QObject(window)
-    {
-        window->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
-            watched->removeEventFilter(this);
-            QTimer::singleShot(0, this, [this] {
-                PreviewModule::factory();
-                deleteLater();
-            });
-        }
-        return false;
-    }
-};
-
 } // namespace
 
 PreviewFactory* PreviewModule::factory()
@@ -148,8 +122,7 @@ void PreviewModule::loadAfterFirstShow(QWidget* window)
 {
     if (moduleState().tried)
         return;
-    window->winId(); // makes the native window, so there is something to watch
-    new FirstShowWatcher(window->windowHandle());
+    afterFirstFrame(window, window, [] { PreviewModule::factory(); });
 }
 
 QStringList PreviewModule::searchPaths()

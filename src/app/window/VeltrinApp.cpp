@@ -6,6 +6,7 @@
 #include "app/window/EditCommands.h"
 #include "app/window/Updater.h"
 #include "platform/BundleInfo.h"
+#include "platform/FirstFrame.h"
 #include "telemetry/Tracker.h"
 
 #include <QAction>
@@ -20,6 +21,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace veltrin {
 
@@ -84,7 +87,6 @@ VeltrinApp::VeltrinApp(Services services, QObject* parent)
     QGuiApplication::setDesktopFileName(BundleInfo::current().identifier);
     m_window = std::make_unique<QMainWindow>();
     m_window->setWindowTitle(QStringLiteral("Veltrin"));
-    m_window->setWindowIcon(icon());
     m_window->installEventFilter(this);
     // Sees the application's quit before the quit closes the window.
     QCoreApplication::instance()->installEventFilter(this);
@@ -110,6 +112,10 @@ QIcon VeltrinApp::icon()
 void VeltrinApp::showWindow()
 {
     m_window->resize(m_window->sizeHint().expandedTo(m_window->minimumSizeHint()));
+    // Looking the icon up in the icon themes costs as much as a tenth of the start; the
+    // window manager takes the icon as well a moment after the window appears.
+    if (!std::exchange(m_iconRequested, true))
+        afterFirstFrame(m_window.get(), m_window.get(), [this] { m_window->setWindowIcon(icon()); });
     m_window->show();
 }
 

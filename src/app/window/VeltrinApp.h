@@ -51,6 +51,7 @@ public:
     // The application's icon: the installed theme's, else the one built in.
     static QIcon icon();
 
+    // Shows the window; its icon follows the first frame.
     void showWindow();
     // Another launch asked for this process: show, raise and activate the window, and ask for
     // the user's attention where the window manager refuses to activate it.
@@ -95,6 +96,7 @@ private:
     QMenu* m_helpMenu = nullptr;
     EditCommands* m_editCommands = nullptr;
     QAction* m_fullScreen = nullptr;
+    bool m_iconRequested = false;
     CheckForUpdatesCommand* m_checkForUpdates = nullptr;
     QPointer<QDialog> m_aboutBox;
     QPointer<HelpSheet> m_helpSheet;

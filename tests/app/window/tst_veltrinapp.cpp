@@ -389,7 +389,8 @@ void TestVeltrinApp::windowCarriesTheApplicationsIdentity()
     Services services;
     VeltrinApp app(services.forApp());
     QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("org.veltrin.Veltrin"));
-    QVERIFY(!app.window()->windowIcon().isNull());
+    app.showWindow();
+    QTRY_VERIFY(!app.window()->windowIcon().isNull());
     QVERIFY(!app.window()->windowIcon().pixmap(QSize(48, 48)).isNull());
     QVERIFY(!VeltrinApp::icon().pixmap(QSize(256, 256)).isNull());
 }
