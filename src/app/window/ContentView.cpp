@@ -49,7 +49,8 @@ ContentView::ContentView(Preferences& preferences, FolderAccess& folderAccess, F
     // The first render's list is the baseline: the change rule never runs for it.
     m_seenSignatureIds = idsOf(m_service->signatures());
     connect(m_service, &SignatureService::signaturesChanged, this, &ContentView::scheduleViewUpdate);
-    showChild();
+    // The first child is made when the view appears: a launch with a stored folder goes
+    // straight to loading, and building the onboarding it never shows would delay the window.
 }
 
 ContentView::~ContentView() = default;
@@ -57,16 +58,23 @@ ContentView::~ContentView() = default;
 void ContentView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         handleAppear();
+        if (!m_child)
+            showChild();
+    }
 }
 
 void ContentView::handleAppear()
 {
-    if (m_service->hasBookmark())
-        loadSignatures();
-    else
+    if (!m_service->hasBookmark()) {
         setAppState(AppState::onboarding);
+        return;
+    }
+    // The loading state shows at once; the folder is read once the window is up, so that a
+    // slow folder never keeps the window from appearing.
+    setAppState(AppState::loading);
+    QMetaObject::invokeMethod(this, &ContentView::loadSignatures, Qt::QueuedConnection);
 }
 
 void ContentView::loadSignatures()

@@ -88,6 +88,12 @@ struct Window {
 
     // Lets the view update after the current action, without waiting for any timer.
     static void finishAction() { QCoreApplication::processEvents(); }
+    // The folder is read once the window is up, and the view updates after that.
+    static void finishAppearance()
+    {
+        finishAction();
+        finishAction();
+    }
     // The delay passes for every load waiting on it, oldest first.
     void passDelay()
     {
@@ -142,6 +148,9 @@ void TestContentView::startsInOnboardingAtLeastMinimumSize()
 {
     Window window;
     QCOMPARE(window.view->appState(), AppState::onboarding);
+    // Its views are made when it first appears.
+    QVERIFY(!window.view->currentChild());
+    window.view->show();
     QVERIFY(window.view->onboardingView());
     QCOMPARE(window.view->onboardingView()->currentStep(), 0);
     QVERIFY(!window.view->selectedSignature());
@@ -206,7 +215,8 @@ void TestContentView::launchWithBookmark()
     window.view->show();
     QCOMPARE(window.view->appState(), AppState::loading);
     QVERIFY(window.view->loadingView());
-    Window::finishAction();
+    QCOMPARE(window.panel.requestCount(), 0);
+    Window::finishAppearance();
     QCOMPARE(QString::fromLatin1(toString(window.view->appState())), beforeTimer);
     window.passDelay();
     QCOMPARE(QString::fromLatin1(toString(window.view->appState())), afterTimer);
