@@ -2,10 +2,17 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace veltrin {
 
@@ -31,27 +38,24 @@ SingleInstance::~SingleInstance()
 {
     if (m_server)
         m_server->close();
+    unlock();
 }
 
 SingleInstance::Role SingleInstance::claim(int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     while (true) {
-        m_lock = std::make_unique<QLockFile>(m_lockPath);
-        // A lock is stale only when its process has died, never by age.
-        m_lock->setStaleLockTime(0);
-        if (m_lock->tryLock(0)) {
+        switch (lock()) {
+        case LockResult::taken:
             if (listen())
                 return Role::primary;
-            m_lock.reset();
+            unlock();
             return Role::failed;
-        }
-        if (m_lock->error() != QLockFile::LockFailedError) {
-            m_error = tr("Cannot create the lock file %1.").arg(m_lockPath);
-            m_lock.reset();
+        case LockResult::failed:
             return Role::failed;
+        case LockResult::held:
+            break;
         }
-        m_lock.reset();
         if (handOver(int(std::max<qint64>(0, deadline.remainingTime()))))
             return Role::handedOver;
         if (deadline.hasExpired()) {
@@ -61,6 +65,34 @@ SingleInstance::Role SingleInstance::claim(int timeoutMs)
         // The holder may be between taking the lock and listening, or may just have quit.
         QThread::msleep(50);
     }
+}
+
+// The kernel holds the lock for the open file and lets it go when the process ends however it
+// ends, so a lock is never stale. The file stays: removing it would let two processes lock two
+// different files under one name.
+SingleInstance::LockResult SingleInstance::lock()
+{
+    const QByteArray path = QFile::encodeName(m_lockPath);
+    m_lockFd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_lockFd < 0) {
+        m_error = tr("Cannot create the lock file %1: %2.").arg(m_lockPath, qt_error_string(errno));
+        return LockResult::failed;
+    }
+    if (::flock(m_lockFd, LOCK_EX | LOCK_NB) == 0)
+        return LockResult::taken;
+    const int error = errno;
+    unlock();
+    if (error == EWOULDBLOCK)
+        return LockResult::held;
+    m_error = tr("Cannot lock the file %1: %2.").arg(m_lockPath, qt_error_string(error));
+    return LockResult::failed;
+}
+
+void SingleInstance::unlock()
+{
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+    m_lockFd = -1;
 }
 
 bool SingleInstance::listen()

@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QLockFile>
 #include <QObject>
 #include <QString>
-
-#include <memory>
 
 class QLocalServer;
 
@@ -41,13 +38,16 @@ Q_SIGNALS:
     void activationRequested();
 
 private:
+    enum class LockResult { taken, held, failed };
+    LockResult lock();
+    void unlock();
     bool listen();
     bool handOver(int timeoutMs);
 
     QString m_lockPath;
     QString m_socketPath;
     QString m_error;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_lockFd = -1;
     QLocalServer* m_server = nullptr;
 };
 

@@ -137,7 +137,7 @@ void TestSingleInstance::lockOfAKilledProcessDoesNotBlock()
 void TestSingleInstance::lockOfAnEndedProcessDoesNotBlock()
 {
     User user;
-    // A lock file as a process leaves it, naming a process that has ended since.
+    // A lock file left behind, naming a process that has ended since.
     QProcess ended;
     ended.start(QStringLiteral("true"), QStringList());
     QVERIFY(ended.waitForStarted(processTimeout));
@@ -145,9 +145,7 @@ void TestSingleInstance::lockOfAnEndedProcessDoesNotBlock()
     QVERIFY(ended.waitForFinished(processTimeout));
     QFile lock(user.lockFile());
     QVERIFY(lock.open(QIODevice::WriteOnly));
-    // The lock file's own format: process id, name, host, machine and boot identifiers.
-    lock.write(QByteArray::number(endedId) + "\nveltrin\n" + QSysInfo::machineHostName().toUtf8() + "\n"
-        + QSysInfo::machineUniqueId() + "\n" + QSysInfo::bootUniqueId() + "\n");
+    lock.write(QByteArray::number(endedId) + "\nveltrin\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     lock.close();
 
     const std::unique_ptr<QProcess> next = user.launch();
