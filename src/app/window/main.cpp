@@ -15,10 +15,17 @@
 #include <QDir>
 #include <QMainWindow>
 
+#include <fontconfig/fontconfig.h>
+
 #include <cstdio>
+#include <thread>
 
 int main(int argc, char* argv[])
 {
+    // Fontconfig reads its configuration and font caches when the first text is measured,
+    // which would hold up the first window by several milliseconds. It is thread-safe: let it
+    // do that beside Qt's own start.
+    const std::jthread fontConfiguration([] { FcInit(); });
     // No Qt::AA_ShareOpenGLContexts here: it makes QApplication create an OpenGL context, which
     // loads the GL driver (Mesa's with LLVM: ~60 MB). The preview module sets it up when loaded.
     QApplication app(argc, argv);
