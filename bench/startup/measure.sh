@@ -11,12 +11,17 @@
 # preview", the module loaded by then), clicks the second signature and then the third, and times
 # each click to the preview's first paint. The copy without the module shows the memory of the app
 # itself 1.5 s after its window maps. A screenshot of the last run is left in build/startup/.
-# Needs the release build (cmake --preset release && cmake --build --preset release), g++, xvfb, libxtst-dev.
+# Needs the release build (cmake --preset release && cmake --build --preset release), g++, xvfb,
+# dbus-daemon, libxtst-dev.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1600x1000x24" bash "$0" "$@"
+fi
+# A desktop session has a session bus; without one, every D-Bus client would try to start one.
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+  exec dbus-run-session -- bash "$0" "$@"
 fi
 runs=${1:-10}
 build=$(realpath "${2:-$root/build/release}")
