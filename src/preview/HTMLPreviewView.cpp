@@ -3,6 +3,7 @@
 #include "preview/PreviewPage.h"
 #include "preview/PreviewRequestInterceptor.h"
 #include "preview/PreviewSchemeHandler.h"
+#include "preview/PublicOnlyProxy.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -11,9 +12,21 @@
 
 namespace veltrin {
 
+namespace {
+
+// Remote content goes through the proxy that refuses this machine and its network; the engine
+// takes the application's proxy, so it is set before the first profile.
+QWebEngineProfile* guardedProfile(QObject* parent)
+{
+    PublicOnlyProxy::shared();
+    return new QWebEngineProfile(parent); // off the record: nothing of a preview is kept on disk
+}
+
+} // namespace
+
 HTMLPreviewView::HTMLPreviewView(QWidget* parent)
     : QWebEngineView(parent)
-    , m_profile(new QWebEngineProfile(this)) // off the record: nothing of a preview is kept on disk
+    , m_profile(guardedProfile(this))
     , m_schemeHandler(new PreviewSchemeHandler(this))
     , m_interceptor(new PreviewRequestInterceptor(this))
 {

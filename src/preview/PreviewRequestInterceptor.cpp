@@ -16,7 +16,14 @@ bool inRange(const QHostAddress& address, const char* subnet)
     return address.isInSubnet(QHostAddress::parseSubnet(QString::fromLatin1(subnet)));
 }
 
-bool isLocalAddress(const QHostAddress& given)
+} // namespace
+
+PreviewRequestInterceptor::PreviewRequestInterceptor(QObject* parent)
+    : QWebEngineUrlRequestInterceptor(parent)
+{
+}
+
+bool PreviewRequestInterceptor::isLocalAddress(const QHostAddress& given)
 {
     QHostAddress address = given;
     bool mapped = false;
@@ -42,13 +49,6 @@ bool isLocalAddress(const QHostAddress& given)
             return true;
         }
     return false;
-}
-
-} // namespace
-
-PreviewRequestInterceptor::PreviewRequestInterceptor(QObject* parent)
-    : QWebEngineUrlRequestInterceptor(parent)
-{
 }
 
 bool PreviewRequestInterceptor::isLocalHost(const QString& host)

@@ -2,6 +2,8 @@
 
 #include <QWebEngineUrlRequestInterceptor>
 
+class QHostAddress;
+
 namespace veltrin {
 
 // Sees every request of the preview's profile, whatever element or scheme makes it. Lets through
@@ -18,6 +20,8 @@ public:
     // Loopback, link-local, private, shared, multicast or unspecified; names that stay on the
     // local network (localhost, .local, names without a dot) count as local too.
     static bool isLocalHost(const QString& host);
+    // Loopback, link-local, private, shared, multicast or unspecified, IPv4 inside IPv6 included.
+    static bool isLocalAddress(const QHostAddress& address);
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
 };

@@ -1,11 +1,13 @@
 #include "preview/HTMLPreviewView.h"
 #include "preview/PreviewPage.h"
 #include "preview/PreviewRequestInterceptor.h"
+#include "preview/PublicOnlyProxy.h"
 
 #include "ScriptedHttpServer.h"
 #include "WebEngineTestMain.h"
 
 #include <QApplication>
+#include <QHostInfo>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -45,6 +47,7 @@ class TestHTMLPreview final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void pageTextIsExact();
     void pageTextPieces_data();
     void pageTextPieces();
@@ -66,6 +69,19 @@ private Q_SLOTS:
     void relativeAddressesResolveToNothing();
     void pageBeyondDataUrlLimitLoads();
 };
+
+void TestHTMLPreview::initTestCase()
+{
+    // One name leads to this machine, as a public DNS name may; the rest stays the system's.
+    PublicOnlyProxy::shared().setResolver([](const QString& name, QObject* context, auto done) {
+        if (name != u"rebound.example") {
+            QHostInfo::lookupHost(name, context, [done](const QHostInfo& info) { done(info.addresses()); });
+            return;
+        }
+        QMetaObject::invokeMethod(
+            context, [done] { done({ QHostAddress(QHostAddress::LocalHost) }); }, Qt::QueuedConnection);
+    });
+}
 
 void TestHTMLPreview::pageTextIsExact()
 {
@@ -253,6 +269,9 @@ void TestHTMLPreview::hostilePagesStayInTheSandbox_data()
                                      u"document.getElementById('file').click()</script>"_qs;
     QTest::addRow("new window") << u"<script>document.title='ran'; window.open('BASE/open')</script>"_qs;
     QTest::addRow("image") << u"<img src=\"BASE/img\"><img src=\"LOCALHOST/img\">"_qs;
+    // REBOUND: a name the checks on names let through, which resolves to the same server.
+    QTest::addRow("name that resolves to this machine")
+        << u"<img src=\"REBOUND/img\"><link rel=\"stylesheet\" href=\"REBOUND/style\">"_qs;
     QTest::addRow("style sheet") << u"<link rel=\"stylesheet\" href=\"BASE/style\">"_qs;
     QTest::addRow("style import and background")
         << u"<style>@import url(BASE/import); p { background: url(BASE/background) }</style>"_qs;
@@ -276,6 +295,11 @@ void TestHTMLPreview::hostilePagesStayInTheSandbox()
     QUrl byName = server.url().adjusted(QUrl::RemovePath);
     byName.setHost(u"localhost"_qs);
     content.replace(u"BASE"_qs, base).replace(u"LOCALHOST"_qs, byName.toString());
+    QUrl rebound = byName;
+    rebound.setHost(u"rebound.example"_qs);
+    const bool throughTheProxy = content.contains(u"REBOUND"_qs);
+    content.replace(u"REBOUND"_qs, rebound.toString());
+    QSignalSpy refused(&PublicOnlyProxy::shared(), &PublicOnlyProxy::refused);
 
     HTMLPreviewView view;
     view.resize(400, 300);
@@ -290,6 +314,8 @@ void TestHTMLPreview::hostilePagesStayInTheSandbox()
     QTest::qWait(1500);
 
     QCOMPARE(server.requestCount(), 0);
+    if (throughTheProxy) // the name did get as far as the proxy, which refused it
+        QVERIFY(refused.contains(QVariantList { u"rebound.example"_qs }));
     QCOMPARE(view.url(), own);
     QCOMPARE(evaluate(view.page(), u"document.getElementById('marker').textContent"_qs).toString(),
         u"still here"_qs);

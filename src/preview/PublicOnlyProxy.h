@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+
+#include <functional>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace veltrin {
+
+// A SOCKS5 proxy on loopback through which the preview's web engine reaches the network. It
+// resolves every name itself and connects only to a public address it found, so a name that
+// leads to this machine or its local network is refused however it is spelt, and a second answer
+// from DNS cannot slip in between the check and the connection.
+class PublicOnlyProxy final : public QObject {
+    Q_OBJECT
+
+public:
+    using Addresses = QList<QHostAddress>;
+    // Looks a name up and calls back with its addresses (none when it has none), in `context`.
+    using Resolver = std::function<void(const QString& name, QObject* context, std::function<void(Addresses)> done)>;
+
+    // The proxy of the application's web engine: listening, and set as the application's proxy,
+    // from the first call on. Must be called before the first web engine profile exists.
+    static PublicOnlyProxy& shared();
+
+    explicit PublicOnlyProxy(QObject* parent = nullptr);
+    ~PublicOnlyProxy() override;
+    Q_DISABLE_COPY_MOVE(PublicOnlyProxy)
+
+    // On 127.0.0.1, at a port the system picks.
+    bool listen();
+    quint16 port() const;
+
+    // The system's resolver unless replaced.
+    void setResolver(Resolver resolver);
+    // Which addresses may be reached; by default those off this machine and its local network.
+    void setAddressPolicy(std::function<bool(const QHostAddress&)> allowed);
+
+Q_SIGNALS:
+    // A connection was refused because the host has no address that may be reached.
+    void refused(const QString& host);
+
+private:
+    void serve(QTcpSocket* client);
+
+    QTcpServer* m_server = nullptr;
+    Resolver m_resolver;
+    std::function<bool(const QHostAddress&)> m_allowed;
+
+    friend class ProxyConnection;
+};
+
+} // namespace veltrin
