@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPromise>
@@ -156,8 +157,11 @@ void TrackingQueue::finishFlushing()
 
 void TrackingQueue::send(const QByteArray& item, std::function<void(SendResult)> handle)
 {
-    if (!m_session)
+    if (!m_session) {
         m_session = new QNetworkAccessManager(this);
+        // Straight to the endpoint: the application's proxy is the preview's guard.
+        m_session->setProxy(QNetworkProxy::NoProxy);
+    }
     QNetworkRequest request(m_endpoint);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     request.setTransferTimeout(int(m_timeout.count()));
