@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QHostInfo>
+#include <QScopeGuard>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -61,6 +62,7 @@ private Q_SLOTS:
     void hostilePagesStayInTheSandbox_data();
     void hostilePagesStayInTheSandbox();
     void contextMenuOffersCopyingOnly();
+    void redirectToThisMachineIsRefused();
 
     void loadsWithSchemeColours_data();
     void loadsWithSchemeColours();
@@ -323,6 +325,35 @@ void TestHTMLPreview::hostilePagesStayInTheSandbox()
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     for (QWidget* widget : QApplication::topLevelWidgets())
         QVERIFY2(before.contains(widget) || !widget->isVisible(), widget->metaObject()->className());
+}
+
+// A public server may answer with a redirect to this machine; the redirect is a request of its own.
+void TestHTMLPreview::redirectToThisMachineIsRefused()
+{
+    veltrin::test::ScriptedHttpServer target;
+    // The redirecting server stands for a public one: here the proxy lets loopback through.
+    veltrin::test::ScriptedHttpServer redirecting;
+    redirecting.setDefaultReply(veltrin::test::ScriptedHttpServer::Reply::raw(
+        "HTTP/1.1 302 Found\r\nLocation: " + target.url().toEncoded() + "\r\nContent-Length: 0\r\n\r\n"));
+    PublicOnlyProxy::shared().setAddressPolicy([](const QHostAddress& address) { return address.isLoopback(); });
+    const auto restore = qScopeGuard([] {
+        PublicOnlyProxy::shared().setAddressPolicy(
+            [](const QHostAddress& address) { return !PreviewRequestInterceptor::isLocalAddress(address); });
+    });
+    QUrl start = redirecting.url();
+    start.setHost(u"rebound.example"_qs);
+
+    HTMLPreviewView view;
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(loadInto(view,
+        u"<img src=\"%1/image\"><link rel=\"stylesheet\" href=\"%1/style\">"_qs.arg(start.toString()),
+        ColorScheme::light));
+    QTRY_COMPARE_WITH_TIMEOUT(redirecting.requestCount(), 2, 10000);
+    // Absence can only be watched for a while.
+    QTest::qWait(1000);
+    QCOMPARE(target.requestCount(), 0);
 }
 
 void TestHTMLPreview::contextMenuOffersCopyingOnly()
