@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace veltrin {
 
 namespace {
@@ -74,7 +76,17 @@ void ContentView::handleAppear()
     // The loading state shows at once; the folder is read once the window is up, so that a
     // slow folder never keeps the window from appearing.
     setAppState(AppState::loading);
-    QMetaObject::invokeMethod(this, &ContentView::loadSignatures, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            loadSignatures();
+            // The window's first frame usually follows in this very pass of the event loop: the
+            // view catches up now, as it would once the load returns, so that frame shows the list
+            // rather than a glimpse of the loading state.
+            if (m_viewUpdatePending)
+                updateView();
+        },
+        Qt::QueuedConnection);
 }
 
 void ContentView::loadSignatures()
@@ -156,7 +168,8 @@ void ContentView::scheduleViewUpdate()
 
 void ContentView::updateView()
 {
-    m_viewUpdatePending = false;
+    if (!std::exchange(m_viewUpdatePending, false))
+        return; // already caught up
     QList<QUuid> ids = idsOf(m_service->signatures());
     const bool changed = ids != m_seenSignatureIds;
     m_seenSignatureIds = std::move(ids);
