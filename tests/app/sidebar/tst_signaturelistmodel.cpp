@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 
 #include <QAbstractItemModelTester>
+#include <QDateTime>
+#include <QFile>
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -118,6 +120,12 @@ void TestSignatureListModel::rowsReadAsShown()
     SignatureFile withAccounts = file(u"Work"_qs, { u"zoe@example.org"_qs, u"z@example.org"_qs });
     withAccounts.filePath = QUrl::fromLocalFile(folder.filePath(u"Work.mailsignature"_qs));
     QVERIFY(veltrin::test::writeFile(withAccounts.filePath.toLocalFile(), QByteArray(1'500, 'x')));
+    // Half a minute old: the time is read twice below, and a file written this very moment reads
+    // "in 0 sec." or "0 sec. ago" depending on the millisecond of each reading.
+    QFile written(withAccounts.filePath.toLocalFile());
+    QVERIFY(written.open(QIODevice::ReadWrite));
+    QVERIFY(written.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-30), QFileDevice::FileModificationTime));
+    written.close();
     SignatureFile broken = file(u"Old"_qs);
     broken.errorMessage = u"The file could not be read completely."_qs;
     SignatureListModel model;
