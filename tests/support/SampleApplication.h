@@ -6,16 +6,19 @@
 
 #include "FakeFolderPanel.h"
 #include "FakeRunningApplications.h"
+#include "FileLocks.h"
 #include "app/window/ContentView.h"
 #include "app/window/Updater.h"
 #include "app/window/VeltrinApp.h"
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/Preferences.h"
 #include "platform/UpdateFramework.h"
+#include "store/SignatureService.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <memory>
 
@@ -23,7 +26,10 @@ namespace veltrin::test {
 
 class SampleApplication final {
 public:
-    SampleApplication()
+    // As on a first launch, or with the sample folder already granted, so that it opens on the list.
+    enum class Start { firstLaunch, folderGranted };
+
+    explicit SampleApplication(Start start = Start::firstLaunch)
         : m_preferences(m_home.filePath(QStringLiteral("preferences.ini")))
         , m_signatures(m_home.filePath(QStringLiteral("Library/Mail/V11/MailData/Signatures")))
     {
@@ -32,6 +38,9 @@ public:
         const QStringList names = source.entryList(QDir::Files);
         for (const QString& name : names)
             QFile::copy(source.filePath(name), m_signatures + u'/' + name);
+        if (start == Start::folderGranted)
+            m_preferences.set(SignatureService::bookmarkKey,
+                m_folderAccess.bookmarkData(QUrl::fromLocalFile(m_signatures)).value());
 
         m_app = std::make_unique<VeltrinApp>(VeltrinApp::Services {
             .preferences = m_preferences,
@@ -42,6 +51,12 @@ public:
             .startTelemetry = [] {},
             .makeUpdater = [] { return std::make_unique<Updater>(std::make_unique<IdleUpdateFramework>()); },
         });
+    }
+    ~SampleApplication()
+    {
+        // The application goes first; then what its saves locked, so the scratch home can go.
+        m_app.reset();
+        unlockTree(m_signatures);
     }
     Q_DISABLE_COPY_MOVE(SampleApplication)
 

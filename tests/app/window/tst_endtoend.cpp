@@ -1,53 +1,22 @@
-#include "FakeFolderPanel.h"
-#include "FakeRunningApplications.h"
 #include "FileLocks.h"
+#include "SampleApplication.h"
 #include "app/editor/SaveToastView.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "app/sidebar/SplitEditorView.h"
 #include "app/window/ContentView.h"
-#include "app/window/Updater.h"
 #include "app/window/VeltrinApp.h"
-#include "platform/BookmarkFolderAccess.h"
 #include "platform/InodeFileAttributes.h"
-#include "platform/Preferences.h"
-#include "platform/UpdateFramework.h"
-#include "store/SignatureService.h"
 
 #include <QAbstractButton>
-#include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QListView>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace veltrin;
-
-namespace {
-
-class IdleUpdateFramework final : public UpdateFramework {
-public:
-    bool canCheckForUpdates() const override { return true; }
-    void checkForUpdates() override { }
-};
-
-QString copySampleSignatures(const QString& home)
-{
-    const QDir source(QStringLiteral(VELTRIN_EXAMPLES_DIR "/home/Library/Mail/V11/MailData/Signatures"));
-    QString target = home + QStringLiteral("/Library/Mail/V11/MailData/Signatures");
-    QDir().mkpath(target);
-    const QStringList names = source.entryList(QDir::Files);
-    for (const QString& name : names)
-        QFile::copy(source.filePath(name), target + u'/' + name);
-    return target;
-}
-
-} // namespace
 
 // The whole road a new user takes, in one window, offscreen.
 class TestEndToEnd final : public QObject {
@@ -59,22 +28,11 @@ private Q_SLOTS:
 
 void TestEndToEnd::firstLaunchToTheList()
 {
-    QTemporaryDir home;
-    SettingsPreferences preferences(home.filePath(QStringLiteral("preferences.ini")));
-    BookmarkFolderAccess folderAccess;
-    test::FakeFolderPanel panel;
-    test::FakeRunningApplications running;
-    const QString signatures = copySampleSignatures(home.path());
+    test::SampleApplication sample;
+    VeltrinApp& app = sample.app();
+    test::FakeFolderPanel& panel = sample.panel();
+    const QString signatures = sample.signaturesFolder();
 
-    VeltrinApp app({
-        .preferences = preferences,
-        .folderAccess = folderAccess,
-        .folderPanel = panel,
-        .runningApplications = running,
-        .homeFolder = home.path(),
-        .startTelemetry = [] {},
-        .makeUpdater = [] { return std::make_unique<Updater>(std::make_unique<IdleUpdateFramework>()); },
-    });
     app.showWindow();
     QVERIFY(QTest::qWaitForWindowExposed(app.window()));
     ContentView* content = app.contentView();
@@ -98,7 +56,6 @@ void TestEndToEnd::firstLaunchToTheList()
     QVERIFY(content->service().hasBookmark());
     SplitEditorView* split = content->splitEditorView();
     QVERIFY(split->isVisible());
-    const auto cleanup = qScopeGuard([&] { test::unlockTree(signatures); });
 
     // A row: the editor loads the quoted-printable signature, decoded.
     auto* list = split->findChild<QListView*>(QStringLiteral("signatureList"));
@@ -160,7 +117,7 @@ void TestEndToEnd::firstLaunchToTheList()
         file.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
         QFile::Permissions());
     QCOMPARE(InodeFileAttributes().isImmutable(file.fileName()).value_or(false),
-        test::canLockFilesIn(home.path()));
+        test::canLockFilesIn(sample.home()));
 
     // The rescan after the save kept the state: a fresh list, the same file still selected.
     QTRY_VERIFY(!content->service().signatures().isEmpty());

@@ -1,15 +1,8 @@
-#include "FakeFolderPanel.h"
-#include "FakeRunningApplications.h"
-#include "FileLocks.h"
+#include "SampleApplication.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "app/sidebar/SplitEditorView.h"
 #include "app/window/ContentView.h"
-#include "app/window/Updater.h"
 #include "app/window/VeltrinApp.h"
-#include "platform/BookmarkFolderAccess.h"
-#include "platform/Preferences.h"
-#include "platform/UpdateFramework.h"
-#include "store/SignatureService.h"
 #include "store/SignatureWriter.h"
 
 #include <QAbstractButton>
@@ -21,7 +14,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -33,11 +25,6 @@ namespace {
 
 const QString edit = QStringLiteral("<p>Typed, not saved</p>");
 
-class IdleUpdateFramework final : public UpdateFramework {
-public:
-    bool canCheckForUpdates() const override { return true; }
-    void checkForUpdates() override { }
-};
 
 enum class Way { rowByMouse, rowByKeyboard, reloadButton, fullLoad, closeButton, fileClose };
 
@@ -58,41 +45,15 @@ QByteArray bytesAt(const QString& path)
 
 // The application on a folder of sample signatures, already granted: it opens on the list.
 struct App {
-    QTemporaryDir home;
-    SettingsPreferences preferences { home.filePath(QStringLiteral("preferences.ini")) };
-    BookmarkFolderAccess folderAccess;
-    test::FakeFolderPanel panel;
-    test::FakeRunningApplications running;
-    QString folder;
-    std::unique_ptr<VeltrinApp> app;
+    test::SampleApplication sample { test::SampleApplication::Start::folderGranted };
+    VeltrinApp* app = &sample.app();
+    test::FakeRunningApplications& running = sample.running();
     QStringList states;
 
     App()
     {
-        const QDir source(QStringLiteral(VELTRIN_EXAMPLES_DIR "/home/Library/Mail/V11/MailData/Signatures"));
-        folder = home.filePath(QStringLiteral("Library/Mail/V11/MailData/Signatures"));
-        QDir().mkpath(folder);
-        const QStringList names = source.entryList(QDir::Files);
-        for (const QString& name : names)
-            QFile::copy(source.filePath(name), folder + u'/' + name);
-        preferences.set(
-            SignatureService::bookmarkKey, folderAccess.bookmarkData(QUrl::fromLocalFile(folder)).value());
-        app = std::make_unique<VeltrinApp>(VeltrinApp::Services {
-            .preferences = preferences,
-            .folderAccess = folderAccess,
-            .folderPanel = panel,
-            .runningApplications = running,
-            .homeFolder = home.path(),
-            .startTelemetry = [] {},
-            .makeUpdater = [] { return std::make_unique<Updater>(std::make_unique<IdleUpdateFramework>()); },
-        });
         QObject::connect(app->contentView(), &ContentView::appStateChanged, app->contentView(),
             [this](AppState state) { states.append(QString::fromLatin1(toString(state))); });
-    }
-    ~App()
-    {
-        app.reset();
-        test::unlockTree(folder);
     }
     Q_DISABLE_COPY_MOVE(App)
 
