@@ -122,18 +122,7 @@ std::optional<QString> extractParameter(const QString& contentTypeLine, QLatin1S
 
 std::optional<QString> extractBoundary(const QString& contentTypeLine)
 {
-    for (const QStringView piece : QStringView(contentTypeLine).split(u';')) {
-        const QStringView trimmed = trimmedOfSpacesAndTabs(piece);
-        if (!trimmed.toString().toLower().startsWith("boundary="_L1))
-            continue;
-        QStringView value = trimmed.sliced(9);
-        while (!value.isEmpty() && value.front() == u'"')
-            value = value.sliced(1);
-        while (!value.isEmpty() && value.back() == u'"')
-            value.chop(1);
-        return value.toString();
-    }
-    return std::nullopt;
+    return extractParameter(contentTypeLine, "boundary"_L1);
 }
 
 BlankLine findBlankLine(QStringView text)
