@@ -244,8 +244,6 @@ private:
 
     void close()
     {
-        m_state = State::closing;
-        m_deadline.stop();
         if (m_upstream)
             m_upstream->abort();
         m_client->disconnectFromHost();
@@ -255,6 +253,7 @@ private:
     void finish()
     {
         m_state = State::closing;
+        m_deadline.stop();
         const bool clientDone = m_client->state() == QAbstractSocket::UnconnectedState;
         const bool upstreamDone = !m_upstream || m_upstream->state() == QAbstractSocket::UnconnectedState;
         if (clientDone && upstreamDone)
@@ -281,9 +280,10 @@ PublicOnlyProxy& PublicOnlyProxy::shared()
         auto* made = new PublicOnlyProxy(QCoreApplication::instance());
         // Without a listening proxy the engine is pointed at a port where nothing answers: remote
         // content stays away rather than going around the check.
-        const quint16 port = made->listen() ? made->port() : quint16(9);
-        if (port == 9)
+        const bool listening = made->listen();
+        if (!listening)
             qWarning("The preview's proxy could not listen; remote content will not load.");
+        const quint16 port = listening ? made->port() : quint16(9); // discard: nobody answers
         QNetworkProxy::setApplicationProxy(
             QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"), port));
         return made;
@@ -301,8 +301,10 @@ PublicOnlyProxy::PublicOnlyProxy(QObject* parent)
     , m_allowed([](const QHostAddress& address) { return !PreviewRequestInterceptor::isLocalAddress(address); })
 {
     connect(m_server, &QTcpServer::newConnection, this, [this] {
+        // Only loopback reaches the server; whoever connects, one of the engine's processes or
+        // another local program, gets the same rules.
         while (QTcpSocket* client = m_server->nextPendingConnection())
-            serve(client);
+            new ProxyConnection(*this, client);
     });
 }
 
@@ -326,13 +328,6 @@ void PublicOnlyProxy::setResolver(Resolver resolver)
 void PublicOnlyProxy::setAddressPolicy(std::function<bool(const QHostAddress&)> allowed)
 {
     m_allowed = std::move(allowed);
-}
-
-void PublicOnlyProxy::serve(QTcpSocket* client)
-{
-    // Only this machine's loopback reaches the server; whoever connects is one of the engine's
-    // processes or another local program, and either gets the same rules.
-    new ProxyConnection(*this, client);
 }
 
 } // namespace veltrin

@@ -7,7 +7,6 @@
 #include <functional>
 
 class QTcpServer;
-class QTcpSocket;
 
 namespace veltrin {
 
@@ -45,8 +44,6 @@ Q_SIGNALS:
     void refused(const QString& host);
 
 private:
-    void serve(QTcpSocket* client);
-
     QTcpServer* m_server = nullptr;
     Resolver m_resolver;
     std::function<bool(const QHostAddress&)> m_allowed;
