@@ -298,7 +298,7 @@ PublicOnlyProxy::PublicOnlyProxy(QObject* parent)
         QHostInfo::lookupHost(name, context,
             [done = std::move(done)](const QHostInfo& info) { done(info.addresses()); });
     })
-    , m_allowed([](const QHostAddress& address) { return !PreviewRequestInterceptor::isLocalAddress(address); })
+    , m_allowed(&PublicOnlyProxy::isPublic)
 {
     connect(m_server, &QTcpServer::newConnection, this, [this] {
         // Only loopback reaches the server; whoever connects, one of the engine's processes or
@@ -323,6 +323,11 @@ quint16 PublicOnlyProxy::port() const
 void PublicOnlyProxy::setResolver(Resolver resolver)
 {
     m_resolver = std::move(resolver);
+}
+
+bool PublicOnlyProxy::isPublic(const QHostAddress& address)
+{
+    return !PreviewRequestInterceptor::isLocalAddress(address);
 }
 
 void PublicOnlyProxy::setAddressPolicy(std::function<bool(const QHostAddress&)> allowed)

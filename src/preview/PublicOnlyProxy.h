@@ -36,8 +36,10 @@ public:
 
     // The system's resolver unless replaced.
     void setResolver(Resolver resolver);
-    // Which addresses may be reached; by default those off this machine and its local network.
+    // Which addresses may be reached; by default isPublic.
     void setAddressPolicy(std::function<bool(const QHostAddress&)> allowed);
+    // Off this machine and its local network.
+    static bool isPublic(const QHostAddress& address);
 
 Q_SIGNALS:
     // A connection was refused because the host has no address that may be reached.

@@ -336,10 +336,7 @@ void TestHTMLPreview::redirectToThisMachineIsRefused()
     redirecting.setDefaultReply(veltrin::test::ScriptedHttpServer::Reply::raw(
         "HTTP/1.1 302 Found\r\nLocation: " + target.url().toEncoded() + "\r\nContent-Length: 0\r\n\r\n"));
     PublicOnlyProxy::shared().setAddressPolicy([](const QHostAddress& address) { return address.isLoopback(); });
-    const auto restore = qScopeGuard([] {
-        PublicOnlyProxy::shared().setAddressPolicy(
-            [](const QHostAddress& address) { return !PreviewRequestInterceptor::isLocalAddress(address); });
-    });
+    const auto restore = qScopeGuard([] { PublicOnlyProxy::shared().setAddressPolicy(&PublicOnlyProxy::isPublic); });
     QUrl start = redirecting.url();
     start.setHost(u"rebound.example"_qs);
 
