@@ -93,6 +93,11 @@ void TestSavedShapes::savesInTheFilesOwnShape_data()
     QTest::addRow("QP split by soft breaks") << u"python-soft-breaks"_s << unicode << QString() << u"utf-8"_s;
     QTest::addRow("plain UTF-8") << u"plain-utf8"_s << unicode << QString() << u"utf-8"_s;
     QTest::addRow("UTF-8 QP") << u"utf8-qp"_s << unicode << QString() << u"utf-8"_s;
+    QTest::addRow("CR LF, single part, no final line end")
+        << u"crlf-plain"_s << unicode << QString() << u"utf-8"_s;
+    QTest::addRow("CR LF, single part QP") << u"crlf-qp"_s << unicode << QString() << u"utf-8"_s;
+    QTest::addRow("no final line feed")
+        << u"no-final-line-feed"_s << unicode << QString() << u"utf-8"_s;
 }
 
 void TestSavedShapes::savesInTheFilesOwnShape()
@@ -130,9 +135,11 @@ void TestSavedShapes::savesInTheFilesOwnShape()
     const auto saved = writer.save(file, loaded->header, edited);
     QVERIFY2(saved, saved ? "" : qPrintable(saved.error().description));
 
+    // An edited text gets a final line end, in the file's own form.
+    const QString lineEnd = before.contains("\r\n") ? u"\r\n"_s : u"\n"_s;
     const auto reread = SignatureReader::read(file);
     QVERIFY(reread);
-    QCOMPARE(reread->html, edited);
+    QCOMPARE(reread->html, edited.endsWith(u'\n') ? edited : edited + lineEnd);
 
     const QByteArray after = contents(path);
     if (before.contains("\r\n"))
