@@ -113,6 +113,8 @@ private Q_SLOTS:
     void backupNames_data();
     void backupNames();
     void firstSaveMakesTheFolderAndOneBackup();
+    void backupKeepsTheOriginalsMode_data();
+    void backupKeepsTheOriginalsMode();
     void secondSaveInTheSameSecondWritesNothing();
     void textEndsWithOneLineFeed_data();
     void textEndsWithOneLineFeed();
@@ -178,6 +180,30 @@ void TestSignatureWriter::firstSaveMakesTheFolderAndOneBackup()
     QCOMPARE(contents(backup), oldText);
     QCOMPARE(contents(file.toLocalFile()), plainHeader.toUtf8() + "\n\n<p>new</p>\n");
     QCOMPARE(writer.backups(file), QList<QUrl> { saved->backupFile });
+}
+
+void TestSignatureWriter::backupKeepsTheOriginalsMode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addRow("0644") << 0644;
+    QTest::addRow("0640") << 0640;
+    QTest::addRow("0600") << 0600;
+}
+
+// A backup is a copy of the file as it was: its mode too, not the mode the save leaves.
+void TestSignatureWriter::backupKeepsTheOriginalsMode()
+{
+    QFETCH(int, mode);
+    Workspace space;
+    const QUrl file = space.signature(QStringLiteral("work.mailsignature"), oldText);
+    QCOMPARE(::chmod(QFile::encodeName(file.toLocalFile()).constData(), mode_t(mode)), 0);
+    FakeFileAttributes attributes;
+    const SignatureWriter writer(attributes, [] { return noon; });
+
+    const auto saved = writer.save(file, plainHeader, QStringLiteral("<p>new</p>"));
+    QVERIFY2(saved, why(saved));
+    QCOMPARE(modeOf(saved->backupFile.toLocalFile()), mode);
+    QCOMPARE(contents(saved->backupFile.toLocalFile()), oldText);
 }
 
 void TestSignatureWriter::secondSaveInTheSameSecondWritesNothing()
