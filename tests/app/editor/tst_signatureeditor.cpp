@@ -82,10 +82,14 @@ struct Editor {
     SignatureEditorDetailView view { running };
     int saved = 0;
 
-    explicit Editor(const SignatureFile& signature)
+    // Tests shorten the toast unless they are about its own duration.
+    enum class Toast { short_, asShipped };
+
+    explicit Editor(const SignatureFile& signature, Toast toast = Toast::short_)
     {
         view.setOnSaved([this] { ++saved; });
-        view.setToastDuration(200);
+        if (toast == Toast::short_)
+            view.setToastDuration(200);
         view.setSignature(signature);
         view.resize(900, 600);
         view.show();
@@ -124,6 +128,7 @@ private Q_SLOTS:
     void typingComesAndGoes();
     void saveWithoutMail();
     void toastHidesOnEarliestSchedule();
+    void toastStaysTwoSeconds();
     void saveWithMailRunning_data();
     void saveWithMailRunning();
     void failedSaveShowsLineUntilDismissed();
@@ -475,6 +480,27 @@ void TestSignatureEditor::toastHidesOnEarliestSchedule()
     QVERIFY(editor.view.state().showingSaveToast);
     // The first save's hide, due duration - gap from now, ends the second toast before its own.
     QTRY_VERIFY_WITH_TIMEOUT(!editor.view.state().showingSaveToast, duration - 1000);
+}
+
+// The toast of an editor as shipped shows for two seconds. A coarse timer may fire up to 5 %
+// early, and never earlier, so it must still show at 1.85 s.
+void TestSignatureEditor::toastStaysTwoSeconds()
+{
+    QTemporaryDir folder;
+    veltrin::test::FakeFileAttributes attributes;
+    Editor editor(copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs), Editor::Toast::asShipped);
+    editor.view.setFileAttributes(attributes);
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"a"_qs);
+    QElapsedTimer sinceSave;
+    sinceSave.start();
+    editor.view.saveTapped();
+    QVERIFY2(!editor.view.state().saveError, qPrintable(editor.view.state().saveError.value_or(QString())));
+    while (sinceSave.elapsed() < 1850) {
+        QVERIFY2(editor.view.state().showingSaveToast, qPrintable(QString::number(sinceSave.elapsed())));
+        QTest::qWait(25);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!editor.view.state().showingSaveToast, 10000);
 }
 
 void TestSignatureEditor::saveWithMailRunning_data()
