@@ -140,10 +140,15 @@ struct App {
         return nullptr;
     }
 
+    // A button's text, or a key: Return takes the default button, Escape the escape button.
     static void answer(const QString& choice)
     {
         QMessageBox* box = question();
         QVERIFY(box);
+        if (choice == u"Return" || choice == u"Escape") {
+            QTest::keyClick(box, choice == u"Return" ? Qt::Key_Return : Qt::Key_Escape);
+            return;
+        }
         const QList<QAbstractButton*> buttons = box->buttons();
         for (QAbstractButton* button : buttons) {
             if (button->text() == choice) {
@@ -179,9 +184,13 @@ void TestUnsavedChanges::eachWayOutAsksFirst_data()
 {
     QTest::addColumn<Way>("way");
     QTest::addColumn<QString>("choice");
+    QTest::addColumn<QString>("outcome");
     for (const auto& [name, way] : waysOut) {
         for (const QString& choice : { u"Save"_qs, u"Don't Save"_qs, u"Cancel"_qs })
-            QTest::addRow("%s, %s", name, qPrintable(choice)) << way << choice;
+            QTest::addRow("%s, %s", name, qPrintable(choice)) << way << choice << choice;
+        // Return saves and Escape cancels: a key never throws the edits away.
+        QTest::addRow("%s, Return", name) << way << u"Return"_qs << u"Save"_qs;
+        QTest::addRow("%s, Escape", name) << way << u"Escape"_qs << u"Cancel"_qs;
     }
 }
 
@@ -189,6 +198,7 @@ void TestUnsavedChanges::eachWayOutAsksFirst()
 {
     QFETCH(Way, way);
     QFETCH(QString, choice);
+    QFETCH(QString, outcome);
     App app;
     app.open();
     const QString path = app.pathOfRow(0);
@@ -224,7 +234,7 @@ void TestUnsavedChanges::eachWayOutAsksFirst()
     App::answer(choice);
     QTRY_VERIFY(!App::question());
 
-    if (choice == u"Save") {
+    if (outcome == u"Save") {
         QVERIFY(bytesAt(path) != before);
         SignatureFile saved;
         saved.filePath = QUrl::fromLocalFile(path);
@@ -234,7 +244,7 @@ void TestUnsavedChanges::eachWayOutAsksFirst()
         QCOMPARE(bytesAt(path), before);
     }
 
-    if (choice == u"Cancel") {
+    if (outcome == u"Cancel") {
         QCOMPARE(app.content()->appState(), AppState::list);
         QVERIFY(app.states.isEmpty());
         QCOMPARE(app.highlightedRow(), 0);
@@ -258,7 +268,7 @@ void TestUnsavedChanges::eachWayOutAsksFirst()
         QTRY_VERIFY(!app.editor()->state().isLoading);
         QVERIFY(!app.editor()->state().htmlDraft.contains(edit));
         QVERIFY(!app.editor()->holdsUnsavedChanges());
-        if (choice != u"Save") // a save rescans: the kept selection then matches no row
+        if (outcome != u"Save") // a save rescans: the kept selection then matches no row
             QCOMPARE(app.highlightedRow(), 1);
         break;
     case Way::reloadButton:
