@@ -197,7 +197,9 @@ void ContentView::showChild()
         m_child = m_loadingView = new LoadingView(this);
         break;
     case AppState::onboarding:
-        m_child = m_onboardingView = new OnboardingView([this] { loadSignatures(); }, this);
+        // The flow shows the store's problem, if any, so that the user learns why it is back.
+        m_child = m_onboardingView
+            = new OnboardingView([this] { loadSignatures(); }, m_service->errorMessage(), this);
         break;
     case AppState::empty:
         m_child = m_emptyStateView = new EmptyStateView([this] { loadSignatures(); }, this);
