@@ -144,6 +144,7 @@ SignatureEditorDetailView::SignatureEditorDetailView(
     connect(m_header, &EditorHeader::dismissClicked, this, &SignatureEditorDetailView::dismissError);
     connect(m_content->codeEditor(), &CodeEditor::draftEdited, this, &SignatureEditorDetailView::draftEdited);
     connect(m_footer, &EditorFooter::saveClicked, this, &SignatureEditorDetailView::saveTapped);
+    connect(m_footer, &EditorFooter::saveEnabledChanged, this, &SignatureEditorDetailView::canSaveChanged);
 
     m_toast = new SaveToastView(this);
     render();
@@ -182,6 +183,11 @@ void SignatureEditorDetailView::loadSignature()
 void SignatureEditorDetailView::saveTapped()
 {
     saveThen({});
+}
+
+bool SignatureEditorDetailView::canSave() const
+{
+    return saveEnabled(m_state);
 }
 
 // The save path of the button, also for a save chosen before leaving: with Mail running it

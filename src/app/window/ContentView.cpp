@@ -110,6 +110,17 @@ void ContentView::askBeforeLeaving(std::function<void(bool leave)> done)
         done(true);
 }
 
+bool ContentView::canSave() const
+{
+    return m_splitEditorView && m_splitEditorView->canSave();
+}
+
+void ContentView::saveTapped()
+{
+    if (m_splitEditorView)
+        m_splitEditorView->saveTapped();
+}
+
 void ContentView::startLoad()
 {
     setAppState(AppState::loading);
@@ -212,12 +223,15 @@ void ContentView::showChild()
         split->setOnSaved([this] { reloadSignatures(); });
         connect(split, &SplitEditorView::selectedSignatureChanged, this,
             [this](const std::optional<SignatureFile>& signature) { m_selectedSignature = signature; });
+        connect(split, &SplitEditorView::canSaveChanged, this, &ContentView::canSaveChanged);
         m_child = m_splitEditorView = split;
         break;
     }
     }
     m_layout->addWidget(m_child);
     m_child->show();
+    // The old child's editor, if any, went with it.
+    Q_EMIT canSaveChanged(canSave());
     // After every change of state focus lands in the new view, so the keyboard can go on
     // and a screen reader announces where it is.
     if (m_splitEditorView)
