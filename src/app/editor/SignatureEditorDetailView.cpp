@@ -228,6 +228,7 @@ bool SignatureEditorDetailView::performSave()
         render();
     });
     render();
+    m_toast->present();
     return true;
 }
 
@@ -335,12 +336,12 @@ void SignatureEditorDetailView::draftEdited(const DraftSplicer::Splice& splice)
     render();
 }
 
+// The toast comes in once per save (performSave()), which is also when it is announced; a render
+// while it shows keeps it as it is.
 void SignatureEditorDetailView::setToastShown(bool shown)
 {
     m_toast->placeIn(rect(), toastTopInset);
-    if (shown)
-        m_toast->present();
-    else
+    if (!shown)
         m_toast->dismiss();
 }
 

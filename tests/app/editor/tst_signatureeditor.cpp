@@ -124,6 +124,7 @@ private Q_SLOTS:
     void typingComesAndGoes();
     void saveWithoutMail();
     void toastHidesOnEarliestSchedule();
+    void toastAnnouncesOncePerSave();
     void saveWithMailRunning_data();
     void saveWithMailRunning();
     void failedSaveShowsLineUntilDismissed();
@@ -447,6 +448,44 @@ void TestSignatureEditor::saveWithoutMail()
 
     QTRY_VERIFY(!editor.view.state().showingSaveToast);
     QTRY_VERIFY(toast->isHidden());
+}
+
+// A screen reader hears "Signature saved" once for each save, not again at every render while the
+// toast shows (typing, a theme change).
+void TestSignatureEditor::toastAnnouncesOncePerSave()
+{
+    QTemporaryDir folder;
+    const SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
+    Editor editor(signature);
+    editor.view.setToastDuration(60000);
+    auto* toast = editor.view.findChild<SaveToastView*>();
+    QVERIFY(toast);
+    QSignalSpy announced(toast, &SaveToastView::announced);
+    const auto alerts = [&announced] { return announced.count(); };
+
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"a"_qs);
+    QCOMPARE(alerts(), 0);
+    editor.view.saveTapped();
+    const qint64 firstSecond = QDateTime::currentSecsSinceEpoch();
+    QVERIFY(editor.view.state().showingSaveToast);
+    QCOMPARE(alerts(), 1);
+    QTest::keyClicks(editor.code(), u"bc"_qs);
+    editor.switchTo("previewSegment");
+    editor.view.chooseTheme(PreviewTheme::dark);
+    editor.view.chooseTheme(PreviewTheme::light);
+    QVERIFY(editor.view.state().showingSaveToast);
+    QCOMPARE(alerts(), 1);
+    // A second save while the toast still shows is news again. Backups are named by the second,
+    // so it comes in a later one.
+    QTRY_VERIFY_WITH_TIMEOUT(QDateTime::currentSecsSinceEpoch() > firstSecond, 5000);
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"d"_qs);
+    QCOMPARE(alerts(), 1);
+    editor.view.saveTapped();
+    QVERIFY2(!editor.view.state().saveError, qPrintable(editor.view.state().saveError.value_or(QString())));
+    QCOMPARE(editor.saved, 2);
+    QCOMPARE(alerts(), 2);
 }
 
 void TestSignatureEditor::toastHidesOnEarliestSchedule()
