@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include <variant>
 
@@ -341,6 +342,11 @@ QWidget* Controls::label(const QString& symbolName, QLabel* text, Style::Color c
     setTextColor(text, color);
     layout->addWidget(text, 1, Qt::AlignVCenter);
     return row;
+}
+
+QString Controls::plainToolTip(const QString& text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
 }
 
 QLabel* Controls::textLabel(const QString& text, const QFont& font, Style::Color color, QWidget* parent)

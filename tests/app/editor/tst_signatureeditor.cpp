@@ -10,6 +10,7 @@
 
 #include "FakeFileAttributes.h"
 #include "FakeRunningApplications.h"
+#include "LookChecks.h"
 #include "PreviewModuleTestMain.h"
 #include "TestSupport.h"
 
@@ -131,6 +132,7 @@ private Q_SLOTS:
     void unlockedSaveSaysWhy_data();
     void unlockedSaveSaysWhy();
     void failedLoadShowsNoText();
+    void longNameAtMinimumWidth_data();
     void longNameAtMinimumWidth();
     void signatureErrorMessageWins();
     void longTextsStayOnOneLine();
@@ -691,11 +693,21 @@ void TestSignatureEditor::failedLoadShowsNoText()
 
 // The name shortens instead of widening the window: at the window's minimum width the whole
 // editor, "Save to Mail" included, stays inside it.
+void TestSignatureEditor::longNameAtMinimumWidth_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addRow("letters") << QString(100, u'W');
+    // The header shows a name as stored, and so does its tooltip: never read as markup.
+    QTest::addRow("tags") << u"Sales <b>team</b> "_qs + QString(100, u'W');
+    QTest::addRow("entity") << u"R&amp;D "_qs + QString(100, u'W');
+}
+
 void TestSignatureEditor::longNameAtMinimumWidth()
 {
+    QFETCH(QString, name);
     QTemporaryDir folder;
     SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
-    signature.displayName = QString(100, u'W');
+    signature.displayName = name;
     FakeRunningApplications running;
     SplitEditorView split(running);
     split.setSignatures({ signature });
@@ -707,9 +719,9 @@ void TestSignatureEditor::longNameAtMinimumWidth()
     auto* editor = split.findChild<SignatureEditorDetailView*>();
     QVERIFY(editor);
     QTRY_VERIFY(!editor->state().isLoading);
-    auto* name = child<ElidingLabel>(*editor, "displayName");
-    QTRY_VERIFY(name->text().endsWith(u'\u2026'));
-    QCOMPARE(name->toolTip(), signature.displayName);
+    auto* label = child<ElidingLabel>(*editor, "displayName");
+    QTRY_VERIFY(label->text().endsWith(u'\u2026'));
+    QCOMPARE(veltrin::test::hoverToolTip(*label, label->rect().center()), signature.displayName);
     const auto inside = [&](const char* objectName) {
         QWidget* widget = child<QWidget>(*editor, objectName);
         const QRect rect(widget->mapTo(&split, QPoint(0, 0)), widget->size());
