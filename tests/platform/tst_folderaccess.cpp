@@ -423,6 +423,15 @@ void TestFolderAccess::panelColumnsShowTheirTextsWhole()
     };
     QTRY_VERIFY2(clipped().isEmpty(), qPrintable(clipped().join(u", ")));
     QCOMPARE(answer.calls, 0);
+    if (const std::optional<QDir> pictures = test::requestedScreenshotDir()) {
+        QApplication::processEvents();
+        QVERIFY(dialog->grab().save(pictures->filePath(u"folder-panel-light.png"_s)));
+        const QPalette light = QApplication::palette();
+        QApplication::setPalette(test::darkPalette());
+        QApplication::processEvents();
+        QVERIFY(dialog->grab().save(pictures->filePath(u"folder-panel-dark.png"_s)));
+        QApplication::setPalette(light);
+    }
 }
 
 void TestFolderAccess::panelListsFilesUnselectable()
