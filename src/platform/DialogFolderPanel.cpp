@@ -85,8 +85,8 @@ void fitColumns(QFileDialog& dialog)
             others += header->sectionSize(column);
         }
         // The last column stretches to the edge; the name takes the room left of the others.
-        const int name = qMax(static_cast<QAbstractItemView*>(tree)->sizeHintForColumn(0),
-            tree->viewport()->width() - others);
+        const int name = qMax(
+            static_cast<QAbstractItemView*>(tree)->sizeHintForColumn(0), tree->viewport()->width() - others);
         header->resizeSection(0, name);
     };
     QObject::connect(files, &QFileSystemModel::directoryLoaded, tree, fit, Qt::QueuedConnection);

@@ -61,7 +61,7 @@ QString hoverToolTip(QWidget& widget, const QPoint& pos)
         if (!tip || tip->objectName() != u"qtooltip_label" || !tip->isVisible())
             continue;
         // Read the way the tooltip's label reads it.
-        const QString text = tip->text();
+        QString text = tip->text();
         const bool markup = tip->textFormat() == Qt::RichText
             || (tip->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
         if (!markup)

@@ -75,8 +75,8 @@ GrantAccessStep::GrantAccessStep(
         m_storeMessage->setFullText(*storeMessage);
         auto* line = new QHBoxLayout;
         line->setContentsMargins(60, 0, 60, 0);
-        line->addWidget(Controls::label(
-                            QStringLiteral("exclamationmark.triangle.fill"), m_storeMessage, Style::Color::red, this),
+        line->addWidget(Controls::label(QStringLiteral("exclamationmark.triangle.fill"), m_storeMessage,
+                            Style::Color::red, this),
             0, Qt::AlignHCenter);
         texts->addLayout(line);
     }

@@ -60,9 +60,10 @@ HelpSheet::HelpSheet(QWidget* parent)
                 "this "
                 "permission at any time.") },
         { QStringLiteral("What data does Veltrin collect?"),
-            QStringLiteral("Veltrin works entirely offline. All signature files remain on your computer, and no "
-                           "signatures are "
-                           "sent to any server. We only use anonymous user analytics to improve the app.") },
+            QStringLiteral(
+                "Veltrin works entirely offline. All signature files remain on your computer, and no "
+                "signatures are "
+                "sent to any server. We only use anonymous user analytics to improve the app.") },
     };
     m_scrollArea = new QScrollArea(this);
     m_scrollArea->setAccessibleName(tr("How Veltrin Works"));

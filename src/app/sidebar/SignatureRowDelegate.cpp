@@ -114,8 +114,8 @@ bool SignatureRowDelegate::helpEvent(
         QToolTip::hideText();
         return true;
     }
-    QToolTip::showText(
-        event->globalPos(), Controls::plainToolTip(index.data(Qt::ToolTipRole).toString()), view, option.rect);
+    QToolTip::showText(event->globalPos(), Controls::plainToolTip(index.data(Qt::ToolTipRole).toString()),
+        view, option.rect);
     return true;
 }
 

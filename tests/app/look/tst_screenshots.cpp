@@ -132,7 +132,8 @@ void TestScreenshots::views_data()
     QTest::addRow("controls") << Make(controls) << QSize(600, 420);
     QTest::addRow("header-theme-button-focused") << Make([](QWidget* w) {
         auto* header = new EditorHeader(w);
-        header->setTitles(QStringLiteral("Sales <b>team</b>"), QStringLiteral("/home/someone/Signatures/A1.mailsignature"));
+        header->setTitles(
+            QStringLiteral("Sales <b>team</b>"), QStringLiteral("/home/someone/Signatures/A1.mailsignature"));
         // Reached with the keyboard.
         QTest::keyClick(header, Qt::Key_Shift);
         header->findChild<QWidget*>(QStringLiteral("themeMenuButton"))->setFocus(Qt::TabFocusReason);

@@ -6,8 +6,8 @@
 
 #include "FakeRunningApplications.h"
 #include "LookChecks.h"
-#include "TestSupport.h"
 #include "PreviewModuleTestMain.h"
+#include "TestSupport.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -380,7 +380,8 @@ void TestSplitEditorView::longNameShortenedWithTooltip()
     for (const SignatureRow::Text& text : layout.texts)
         QVERIFY(text.rect.right() < option.rect.width());
 
-    QCOMPARE(test::hoverToolTip(*split.list()->viewport(), option.rect.center()), longName + u'\n' + longAddress);
+    QCOMPARE(
+        test::hoverToolTip(*split.list()->viewport(), option.rect.center()), longName + u'\n' + longAddress);
     QToolTip::hideText();
 
     // A row that fits shows no tooltip.

@@ -328,8 +328,8 @@ void TestContentView::storeMessageShowsOnTheGrantAccessStep_data()
     QTest::addRow("first launch") << "first launch" << QString();
     QTest::addRow("bookmarked folder without signature files")
         << "empty folder" << QStringLiteral("No signature files found in: %1");
-    QTest::addRow("no Mail folder to start in") << "no Mail folder"
-                                                << QStringLiteral("Could not find Mail signatures folder");
+    QTest::addRow("no Mail folder to start in")
+        << "no Mail folder" << QStringLiteral("Could not find Mail signatures folder");
     QTest::addRow("panel cancelled") << "cancel" << QStringLiteral("Access to signatures folder was denied");
 }
 
@@ -341,9 +341,9 @@ void TestContentView::storeMessageShowsOnTheGrantAccessStep()
     QFETCH(QString, message);
     Window window;
     // Long enough to need shortening at the window's smallest width.
-    const QString chosen = window.home.filePath(
-        QStringLiteral("a-folder-whose-name-is-long-enough-to-need-shortening/") + QString(60, u'x')
-        + QStringLiteral("/Signatures"));
+    const QString chosen
+        = window.home.filePath(QStringLiteral("a-folder-whose-name-is-long-enough-to-need-shortening/")
+            + QString(60, u'x') + QStringLiteral("/Signatures"));
     if (road == u"empty folder") {
         window.storeBookmark(window.makeFolder(chosen, Folder::withoutFiles));
     } else if (road == u"cancel") {

@@ -7,9 +7,9 @@
 #include "store/SignatureService.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QMainWindow>

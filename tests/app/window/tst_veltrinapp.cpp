@@ -181,7 +181,8 @@ void TestVeltrinApp::standardMenusWithMnemonicsAndShortcuts()
         (QStringList { QStringLiteral("Vel&trin"), QStringLiteral("&File"), QStringLiteral("&Edit"),
             QStringLiteral("&View"), QStringLiteral("&Window"), QStringLiteral("&Help") }));
 
-    QCOMPARE(texts(app.fileMenu()), (QStringList { QStringLiteral("Save to Mail"), QStringLiteral("Close") }));
+    QCOMPARE(
+        texts(app.fileMenu()), (QStringList { QStringLiteral("Save to Mail"), QStringLiteral("Close") }));
     QCOMPARE(texts(app.editMenu()),
         (QStringList { QStringLiteral("Undo"), QStringLiteral("Redo"), QStringLiteral("-"),
             QStringLiteral("Cut"), QStringLiteral("Copy"), QStringLiteral("Paste"),
@@ -227,9 +228,8 @@ void TestVeltrinApp::eachMenuOpensByAMnemonicOfItsOwn()
     app.showWindow();
     QVERIFY(QTest::qWaitForWindowActive(app.window()));
 
-    const auto mnemonic = [](const QAction* action) {
-        return QKeySequence::mnemonic(action->text()).toString().toLower();
-    };
+    const auto mnemonic
+        = [](const QAction* action) { return QKeySequence::mnemonic(action->text()).toString().toLower(); };
     const QList<QAction*> titles = app.window()->menuBar()->actions();
     QStringList keys;
     for (const QAction* title : titles)
@@ -244,8 +244,9 @@ void TestVeltrinApp::eachMenuOpensByAMnemonicOfItsOwn()
         if (const QString itemKey = mnemonic(item); !itemKey.isEmpty())
             itemKeys << itemKey;
     itemKeys.removeDuplicates();
-    QCOMPARE(itemKeys.size(), std::count_if(items.begin(), items.end(),
-                                    [&](const QAction* item) { return !mnemonic(item).isEmpty(); }));
+    QCOMPARE(itemKeys.size(), std::count_if(items.begin(), items.end(), [&](const QAction* item) {
+        return !mnemonic(item).isEmpty();
+    }));
 
     QTest::keyClick(app.window(), key.toLatin1(), Qt::AltModifier);
     QTRY_COMPARE(QApplication::activePopupWidget(), opened);
