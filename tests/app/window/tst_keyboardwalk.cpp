@@ -203,9 +203,13 @@ void TestKeyboardWalk::ctrlSTakesTheButtonsRoad_data()
     // The confirmation's answer while Mail runs.
     QTest::addColumn<QMessageBox::ButtonRole>("answer");
     QTest::addColumn<bool>("saved");
-    QTest::addRow("Mail closed") << false << QMessageBox::InvalidRole << true;
-    QTest::addRow("Mail open, Save") << true << QMessageBox::DestructiveRole << true;
-    QTest::addRow("Mail open, Cancel") << true << QMessageBox::RejectRole << false;
+    // Where focus is when the key is pressed.
+    QTest::addColumn<QString>("focus");
+    QTest::addRow("Mail closed, in the code") << false << QMessageBox::InvalidRole << true << "code";
+    QTest::addRow("Mail closed, in the preview") << false << QMessageBox::InvalidRole << true << "preview";
+    QTest::addRow("Mail closed, in the list") << false << QMessageBox::InvalidRole << true << "list";
+    QTest::addRow("Mail open, Save") << true << QMessageBox::DestructiveRole << true << "code";
+    QTest::addRow("Mail open, Cancel") << true << QMessageBox::RejectRole << false << "code";
 }
 
 // File > "Save to Mail" and its Ctrl+S are the button: disabled with it, and asking first while
@@ -215,6 +219,7 @@ void TestKeyboardWalk::ctrlSTakesTheButtonsRoad()
     QFETCH(bool, mailRunning);
     QFETCH(QMessageBox::ButtonRole, answer);
     QFETCH(bool, saved);
+    QFETCH(QString, focus);
     test::SampleApplication sample(test::SampleApplication::Start::folderGranted);
     ContentView* content = sample.content();
     QAction* save = sample.app().saveToMailAction();
@@ -253,6 +258,25 @@ void TestKeyboardWalk::ctrlSTakesTheButtonsRoad()
     QTest::keyClicks(code, QStringLiteral("<p>Keyed</p>"));
     QVERIFY(button->isEnabled());
     QVERIFY(save->isEnabled());
+    if (focus == u"preview") {
+        // The web view takes focus from a click, and must leave the key to the window.
+        editor->findChild<QAbstractButton*>(QStringLiteral("previewSegment"))->click();
+        auto* preview = editor->findChild<QWidget*>(QStringLiteral("previewHost"));
+        QVERIFY(preview);
+        QWidget* web = nullptr;
+        QTRY_VERIFY((web = [preview]() -> QWidget* {
+            const QList<QWidget*> inner = preview->findChildren<QWidget*>();
+            for (QWidget* widget : inner)
+                if (widget->isVisible() && (widget->focusPolicy() & Qt::ClickFocus))
+                    return widget;
+            return nullptr;
+        }()));
+        web->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(preview->isAncestorOf(QApplication::focusWidget()));
+    } else if (focus == u"list") {
+        list->setFocus(Qt::MouseFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), list);
+    }
     QVERIFY(press(Qt::Key_S, Qt::ControlModifier));
     if (mailRunning) {
         QTRY_VERIFY(editor->saveConfirmation() && editor->saveConfirmation()->isVisible());
