@@ -125,10 +125,10 @@ private Q_SLOTS:
     void typingComesAndGoes();
     void saveWithoutMail();
     void toastHidesOnEarliestSchedule();
-    void toastAnnouncesOncePerSave();
     void saveWithMailRunning_data();
     void saveWithMailRunning();
     void failedSaveShowsLineUntilDismissed();
+    void toastAnnouncesOncePerSave();
     void unlockedSaveSaysWhy_data();
     void unlockedSaveSaysWhy();
     void failedLoadShowsNoText();
