@@ -5,8 +5,10 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QLabel>
+#include <QTreeView>
 
 #include <memory>
 #include <vector>
@@ -64,6 +66,32 @@ void addMessage(QFileDialog& dialog, const QString& message)
     grid->addWidget(label, 0, 0, 1, grid->columnCount());
 }
 
+// The dialog's own column widths cut sizes, types and dates short ("399…tes"). Once the folder is
+// read, each of those columns takes what its texts need and the name keeps the rest; the user can
+// still drag them wider.
+void fitColumns(QFileDialog& dialog)
+{
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    if (!tree || !files)
+        return;
+    const auto fit = [tree] {
+        QHeaderView* header = tree->header();
+        int others = 0;
+        for (int column = 1; column < header->count(); ++column) {
+            if (header->isSectionHidden(column))
+                continue;
+            tree->resizeColumnToContents(column);
+            others += header->sectionSize(column);
+        }
+        // The last column stretches to the edge; the name takes the room left of the others.
+        const int name = qMax(
+            static_cast<QAbstractItemView*>(tree)->sizeHintForColumn(0), tree->viewport()->width() - others);
+        header->resizeSection(0, name);
+    };
+    QObject::connect(files, &QFileSystemModel::directoryLoaded, tree, fit, Qt::QueuedConnection);
+}
+
 } // namespace
 
 DialogFolderPanel::DialogFolderPanel(QWidget* parent)
@@ -88,6 +116,7 @@ void DialogFolderPanel::begin(const FolderPanelOptions& options, Completion comp
         dialog->setProxyModel(new FilesDisabledModel(dialog));
     // Read-only disables the dialog's new-folder button and menu entry.
     dialog->setOption(QFileDialog::ReadOnly, !options.canCreateDirectories);
+    fitColumns(*dialog);
     if (options.directoryURL.isLocalFile())
         dialog->setDirectory(options.directoryURL.toLocalFile());
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <unistd.h>
 
@@ -107,6 +109,7 @@ private Q_SLOTS:
     void panelAppliesOptions_data();
     void panelAppliesOptions();
     void panelListsFilesUnselectable();
+    void panelColumnsShowTheirTextsWhole();
     void panelCentredAndNonModal_data();
     void panelCentredAndNonModal();
     void panelAnswers_data();
@@ -382,6 +385,53 @@ void TestFolderAccess::panelAppliesOptions()
     QCOMPARE(newFolder->isEnabled(), canCreateDirectories);
     dialog->reject();
     QCOMPARE(answer.calls, 1);
+}
+
+// At the panel's own size every column is wide enough for what it lists: sizes and types are
+// not cut short, and nothing is pushed out of sight to the right.
+void TestFolderAccess::panelColumnsShowTheirTextsWhole()
+{
+    QTemporaryDir dir;
+    QVERIFY(test::writeFile(dir.filePath(u"notes.txt"_s), QByteArray(399, 'x')));
+    QVERIFY(test::writeFile(dir.filePath(u"A1B2.mailsignature"_s), QByteArray(2048, 'y')));
+    QVERIFY(QDir().mkdir(dir.filePath(u"Older"_s)));
+    DialogFolderPanel panel;
+    Answer answer;
+    panel.begin(folderOptions(dir.path()), recordInto(answer));
+    QCOMPARE(openDialogs().size(), 1);
+    QFileDialog* dialog = openDialogs().constFirst();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    auto* listing = qobject_cast<QTreeView*>(listingOf(*dialog));
+    QVERIFY(listing);
+    const QModelIndex folder = listing->rootIndex();
+    QTRY_COMPARE(listing->model()->rowCount(folder), 3);
+
+    QHeaderView* header = listing->header();
+    const auto clipped = [&] {
+        QStringList cut;
+        for (int column = 0; column < header->count(); ++column) {
+            if (header->isSectionHidden(column))
+                continue;
+            // The tree's own measure, by its delegate, of what the column's visible rows need.
+            const int needed = static_cast<QAbstractItemView*>(listing)->sizeHintForColumn(column);
+            if (needed > header->sectionSize(column))
+                cut << listing->model()->headerData(column, Qt::Horizontal).toString();
+        }
+        if (header->length() > listing->viewport()->width())
+            cut << u"(wider than the panel)"_s;
+        return cut;
+    };
+    QTRY_VERIFY2(clipped().isEmpty(), qPrintable(clipped().join(u", ")));
+    QCOMPARE(answer.calls, 0);
+    if (const std::optional<QDir> pictures = test::requestedScreenshotDir()) {
+        QApplication::processEvents();
+        QVERIFY(dialog->grab().save(pictures->filePath(u"folder-panel-light.png"_s)));
+        const QPalette light = QApplication::palette();
+        QApplication::setPalette(test::darkPalette());
+        QApplication::processEvents();
+        QVERIFY(dialog->grab().save(pictures->filePath(u"folder-panel-dark.png"_s)));
+        QApplication::setPalette(light);
+    }
 }
 
 void TestFolderAccess::panelListsFilesUnselectable()

@@ -1,8 +1,12 @@
 #include "LookChecks.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QToolTip>
 
 namespace veltrin::test {
 
@@ -44,6 +48,29 @@ QList<QImage> shownPictures(const QWidget& view)
         if (!label->pixmap().isNull() && label->isVisibleTo(&view))
             result.append(label->pixmap().toImage());
     return result;
+}
+
+QString hoverToolTip(QWidget& widget, const QPoint& pos)
+{
+    QToolTip::hideText();
+    QHelpEvent event(QEvent::ToolTip, pos, widget.mapToGlobal(pos));
+    QCoreApplication::sendEvent(&widget, &event);
+    const QList<QWidget*> windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        auto* tip = qobject_cast<QLabel*>(window);
+        if (!tip || tip->objectName() != u"qtooltip_label" || !tip->isVisible())
+            continue;
+        // Read the way the tooltip's label reads it.
+        QString text = tip->text();
+        const bool markup = tip->textFormat() == Qt::RichText
+            || (tip->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
+        if (!markup)
+            return text;
+        QTextDocument document;
+        document.setHtml(text);
+        return document.toPlainText();
+    }
+    return {};
 }
 
 } // namespace veltrin::test

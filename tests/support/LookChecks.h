@@ -24,4 +24,8 @@ QStringList textsNotSuiting(const QWidget& view, ColorScheme scheme);
 // The pictures of every shown label that holds one (symbols), in a fixed order.
 QList<QImage> shownPictures(const QWidget& view);
 
+// Asks the widget for its tooltip at pos, as hovering does, and returns the text the tooltip
+// shows as a reader sees it (markup rendered); empty when no tooltip shows.
+QString hoverToolTip(QWidget& widget, const QPoint& pos);
+
 } // namespace veltrin::test

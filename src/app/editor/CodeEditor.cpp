@@ -22,6 +22,9 @@ CodeEditor::CodeEditor(QWidget* parent)
     setFont(font);
     document->setDefaultFont(font);
     setTabChangesFocus(false);
+    // Tab stays in the code, so a screen reader must say how to leave.
+    setAccessibleDescription(
+        tr("Tab types a tab character; Ctrl+Tab moves focus on, Ctrl+Shift+Tab moves it back."));
     setAutoFillBackground(true);
     connect(document, &QTextDocument::contentsChange, this, &CodeEditor::contentsChanged);
 }

@@ -104,7 +104,10 @@ void EditorFooter::setSaveEnabled(bool enabled)
     // A disabled button passes focus on, round the window to the sidebar; back keeps it with the edit.
     if (!enabled && m_saveButton->isEnabled() && window()->focusWidget() == m_saveButton)
         focusPreviousChild();
+    if (enabled == m_saveButton->isEnabled())
+        return;
     m_saveButton->setEnabled(enabled);
+    Q_EMIT saveEnabledChanged(enabled);
 }
 
 void EditorFooter::setNotLockedNote(const std::optional<QString>& sentence)

@@ -25,6 +25,8 @@ public:
 
 Q_SIGNALS:
     void saveClicked();
+    // "Save to Mail" became enabled or disabled.
+    void saveEnabledChanged(bool enabled);
 
 protected:
     void changeEvent(QEvent* event) override;

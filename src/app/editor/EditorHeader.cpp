@@ -4,13 +4,16 @@
 #include "app/editor/ThemeMenu.h"
 #include "app/look/Controls.h"
 #include "app/look/ElidingLabel.h"
+#include "app/look/FocusRing.h"
 #include "app/look/Style.h"
 #include "app/look/Symbols.h"
 
 #include <QButtonGroup>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QToolButton>
@@ -121,6 +124,8 @@ EditorHeader::EditorHeader(QWidget* parent)
         QStringLiteral("QToolButton { border: none; padding: 0; background: transparent; }"
                        "QToolButton::menu-indicator { image: none; width: 0; }"));
     m_themeButton->setMenu(m_themeMenu);
+    FocusRing::followInput();
+    m_themeButton->installEventFilter(this);
     connect(m_themeMenu, &ThemeMenu::themeChosen, this, &EditorHeader::themeChosen);
     m_themeBlank->setObjectName(QStringLiteral("themeBlank"));
     m_themeBlank->setFixedSize(themeControlSize);
@@ -176,6 +181,30 @@ void EditorHeader::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         restyle();
+}
+
+bool EditorHeader::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_themeButton) {
+        if (event->type() == QEvent::FocusIn) {
+            m_themeButtonRing = FocusRing::showsFor(static_cast<QFocusEvent*>(event)->reason());
+            update();
+        } else if (event->type() == QEvent::FocusOut) {
+            m_themeButtonRing = false;
+            update();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void EditorHeader::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (!m_themeButtonRing || !m_themeButton->hasFocus() || !m_themeButton->isVisible())
+        return;
+    QPainter painter(this);
+    const QRect button(m_themeButton->mapTo(this, QPoint(0, 0)), m_themeButton->size());
+    FocusRing::paint(painter, *this, QRectF(button).adjusted(-1, -1, 1, 1), 3);
 }
 
 void EditorHeader::restyle()

@@ -39,6 +39,8 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void restyle();
@@ -57,6 +59,8 @@ private:
     ThemeMenu* m_themeMenu;
     QWidget* m_themeBlank;
     PreviewTheme m_theme = PreviewTheme::system;
+    // The theme button is too small to hold its focus ring: the header draws it around the button.
+    bool m_themeButtonRing = false;
 };
 
 } // namespace veltrin

@@ -78,6 +78,7 @@ void SaveToastView::present()
     raise();
     QAccessibleEvent announcement(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&announcement);
+    Q_EMIT announced();
     animateTo(1);
 }
 

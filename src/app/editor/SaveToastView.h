@@ -15,6 +15,7 @@ public:
     explicit SaveToastView(QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(SaveToastView)
 
+    // Slides in, and tells a screen reader "Signature saved" (also when already shown).
     void present();
     void dismiss();
     // Places the toast centred, its box the given distance below the parent's top edge.
@@ -24,6 +25,10 @@ public:
     static QString text();
 
     QSize sizeHint() const override;
+
+Q_SIGNALS:
+    // The alert went out to screen readers.
+    void announced();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -144,6 +144,7 @@ SignatureEditorDetailView::SignatureEditorDetailView(
     connect(m_header, &EditorHeader::dismissClicked, this, &SignatureEditorDetailView::dismissError);
     connect(m_content->codeEditor(), &CodeEditor::draftEdited, this, &SignatureEditorDetailView::draftEdited);
     connect(m_footer, &EditorFooter::saveClicked, this, &SignatureEditorDetailView::saveTapped);
+    connect(m_footer, &EditorFooter::saveEnabledChanged, this, &SignatureEditorDetailView::canSaveChanged);
 
     m_toast = new SaveToastView(this);
     render();
@@ -184,6 +185,11 @@ void SignatureEditorDetailView::saveTapped()
     saveThen({});
 }
 
+bool SignatureEditorDetailView::canSave() const
+{
+    return saveEnabled(m_state);
+}
+
 // The save path of the button, also for a save chosen before leaving: with Mail running it
 // asks first. `then` learns whether the file was written.
 void SignatureEditorDetailView::saveThen(std::function<void(bool saved)> then)
@@ -222,6 +228,7 @@ bool SignatureEditorDetailView::performSave()
         render();
     });
     render();
+    m_toast->present();
     return true;
 }
 
@@ -329,12 +336,12 @@ void SignatureEditorDetailView::draftEdited(const DraftSplicer::Splice& splice)
     render();
 }
 
+// The toast comes in once per save (performSave()), which is also when it is announced; a render
+// while it shows keeps it as it is.
 void SignatureEditorDetailView::setToastShown(bool shown)
 {
     m_toast->placeIn(rect(), toastTopInset);
-    if (shown)
-        m_toast->present();
-    else
+    if (!shown)
         m_toast->dismiss();
 }
 

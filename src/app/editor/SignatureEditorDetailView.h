@@ -89,7 +89,10 @@ public:
     ColorScheme effectiveColorScheme() const;
 
     void loadSignature();
+    // What "Save to Mail" does; other roads to the save (the menu, Ctrl+S) call it too.
     void saveTapped();
+    // Whether "Save to Mail" is enabled now.
+    bool canSave() const;
     // True when the file was written.
     bool performSave();
     void dismissError();
@@ -105,6 +108,9 @@ public:
     // Without unsaved edits `done(true)` runs at once.
     void askBeforeLeaving(std::function<void(bool leave)> done);
     QMessageBox* leaveQuestion() const { return m_leaveQuestion.data(); }
+
+Q_SIGNALS:
+    void canSaveChanged(bool canSave);
 
 protected:
     void showEvent(QShowEvent* event) override;

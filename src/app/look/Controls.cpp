@@ -1,5 +1,6 @@
 #include "app/look/Controls.h"
 
+#include "app/look/FocusRing.h"
 #include "app/look/Symbols.h"
 
 #include <QEvent>
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include <variant>
 
@@ -123,17 +125,23 @@ private:
 // Keyboard focus shows as a ring; focus that follows a click does not.
 class FocusRingButton : public QPushButton {
 public:
-    using QPushButton::QPushButton;
+    explicit FocusRingButton(QWidget* parent)
+        : QPushButton(parent)
+    {
+        FocusRing::followInput();
+    }
+    FocusRingButton(const QString& text, QWidget* parent)
+        : QPushButton(text, parent)
+    {
+        FocusRing::followInput();
+    }
 
 protected:
     bool showsFocusRing() const { return m_keyboardFocus && hasFocus(); }
 
     void focusInEvent(QFocusEvent* event) override
     {
-        // Not for the focus a window hands its first control when it opens.
-        const Qt::FocusReason reason = event->reason();
-        m_keyboardFocus = reason != Qt::MouseFocusReason && reason != Qt::ActiveWindowFocusReason
-            && reason != Qt::PopupFocusReason;
+        m_keyboardFocus = FocusRing::showsFor(event->reason());
         QPushButton::focusInEvent(event);
     }
     void focusOutEvent(QFocusEvent* event) override
@@ -144,15 +152,8 @@ protected:
 
     void paintFocusRing(QPainter& painter, const QRectF& body, qreal radius) const
     {
-        if (!showsFocusRing())
-            return;
-        QColor ring = Style::color(Style::Color::blue, this);
-        ring.setAlphaF(0.55f);
-        const qreal inset = Controls::focusRingWidth / 2.0;
-        QPen pen(ring, Controls::focusRingWidth);
-        painter.setPen(pen);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(body.adjusted(-inset, -inset, inset, inset), radius + inset, radius + inset);
+        if (showsFocusRing())
+            FocusRing::paint(painter, *this, body, radius);
     }
 
 private:
@@ -341,6 +342,11 @@ QWidget* Controls::label(const QString& symbolName, QLabel* text, Style::Color c
     setTextColor(text, color);
     layout->addWidget(text, 1, Qt::AlignVCenter);
     return row;
+}
+
+QString Controls::plainToolTip(const QString& text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
 }
 
 QLabel* Controls::textLabel(const QString& text, const QFont& font, Style::Color color, QWidget* parent)

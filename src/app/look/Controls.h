@@ -51,6 +51,9 @@ public:
     // A control that shows only a symbol is read out by the symbol's meaning; its tooltip
     // stays the description.
     static void nameBySymbol(QWidget* control, const QString& symbolName);
+    // A tooltip that shows the text exactly as given: Qt reads a tooltip that looks like markup
+    // as markup, so such a text is converted; any other stays as it is.
+    static QString plainToolTip(const QString& text);
 
     // Width of the keyboard focus ring drawn outside a button's body.
     static constexpr int focusRingWidth = 3;

@@ -1,5 +1,7 @@
 #include "app/look/ElidingLabel.h"
 
+#include "app/look/Controls.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 
@@ -19,7 +21,7 @@ void ElidingLabel::setFullText(const QString& text)
     if (text == m_fullText)
         return;
     m_fullText = text;
-    setToolTip(text);
+    setToolTip(Controls::plainToolTip(text));
     // Read out whole, not as the shortened text on screen.
     setAccessibleName(text);
     updateShownText();

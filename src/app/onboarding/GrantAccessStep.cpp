@@ -1,6 +1,7 @@
 #include "app/onboarding/GrantAccessStep.h"
 
 #include "app/look/Controls.h"
+#include "app/look/ElidingLabel.h"
 #include "app/look/Style.h"
 #include "app/onboarding/HelpSheet.h"
 
@@ -35,6 +36,12 @@ QLayout* reassuranceRow(
 } // namespace
 
 GrantAccessStep::GrantAccessStep(std::function<void()> onGrantAccess, QWidget* parent)
+    : GrantAccessStep(std::move(onGrantAccess), std::nullopt, parent)
+{
+}
+
+GrantAccessStep::GrantAccessStep(
+    std::function<void()> onGrantAccess, const std::optional<QString>& storeMessage, QWidget* parent)
     : QWidget(parent)
     , m_onGrantAccess(std::move(onGrantAccess))
 {
@@ -60,6 +67,19 @@ GrantAccessStep::GrantAccessStep(std::function<void()> onGrantAccess, QWidget* p
     explanation->setWordWrap(true);
     explanation->setContentsMargins(60, 0, 60, 0);
     texts->addWidget(explanation);
+    if (storeMessage) {
+        // One line: a path keeps its start and its end, and the whole text is in the tooltip.
+        m_storeMessage = new ElidingLabel(Qt::ElideMiddle);
+        m_storeMessage->setObjectName(QStringLiteral("storeMessage"));
+        m_storeMessage->setFont(Style::font(Style::TextStyle::body));
+        m_storeMessage->setFullText(*storeMessage);
+        auto* line = new QHBoxLayout;
+        line->setContentsMargins(60, 0, 60, 0);
+        line->addWidget(Controls::label(QStringLiteral("exclamationmark.triangle.fill"), m_storeMessage,
+                            Style::Color::red, this),
+            0, Qt::AlignHCenter);
+        texts->addLayout(line);
+    }
     layout->addLayout(texts);
 
     auto* box = new MaterialBox(12, this);
@@ -68,7 +88,7 @@ GrantAccessStep::GrantAccessStep(std::function<void()> onGrantAccess, QWidget* p
     boxLayout->setContentsMargins(24, 24, 24, 24);
     boxLayout->setSpacing(16);
     boxLayout->addLayout(reassuranceRow(QStringLiteral("checkmark.shield.fill"), Style::Color::green,
-        tr("Your data stays local"), tr("All edits happen on your Mac. Nothing is uploaded."), box));
+        tr("Your data stays local"), tr("All edits happen on your computer. Nothing is uploaded."), box));
     boxLayout->addWidget(Controls::divider(box));
     boxLayout->addLayout(reassuranceRow(QStringLiteral("clock.arrow.circlepath"), Style::Color::blue,
         tr("Automatic backups"), tr("Changes are backed up before saving."), box));
@@ -88,6 +108,9 @@ GrantAccessStep::GrantAccessStep(std::function<void()> onGrantAccess, QWidget* p
     });
     buttons->addWidget(m_grantAccessButton, 0, Qt::AlignHCenter);
     setFocusProxy(m_grantAccessButton);
+    // Focus lands on the button, so a screen reader hears the problem with it.
+    if (storeMessage)
+        m_grantAccessButton->setAccessibleDescription(*storeMessage);
 
     m_helpButton = Controls::plainButton(this);
     m_helpButton->setText(tr("Why do I need to grant access?"));

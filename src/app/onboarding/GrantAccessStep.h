@@ -6,17 +6,23 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QPushButton;
 
 namespace veltrin {
 
-// The second onboarding step: why the folder is needed, Grant Access, and the help link.
+class ElidingLabel;
+
+// The second onboarding step: why the folder is needed, Grant Access, and the help link. When the
+// flow shows because the store reported a problem, the step says what it was, on one line.
 class GrantAccessStep final : public QWidget {
     Q_OBJECT
 
 public:
     explicit GrantAccessStep(std::function<void()> onGrantAccess, QWidget* parent = nullptr);
+    GrantAccessStep(
+        std::function<void()> onGrantAccess, const std::optional<QString>& storeMessage, QWidget* parent);
     ~GrantAccessStep() override;
     Q_DISABLE_COPY_MOVE(GrantAccessStep)
 
@@ -27,6 +33,8 @@ public:
 
     QPushButton* grantAccessButton() const { return m_grantAccessButton; }
     QPushButton* helpButton() const { return m_helpButton; }
+    // The store's message as shown; null when there was none.
+    ElidingLabel* storeMessageLabel() const { return m_storeMessage; }
 
 Q_SIGNALS:
     void showingHelpSheetChanged(bool showing);
@@ -37,6 +45,7 @@ private:
     QPointer<HelpSheet> m_helpSheet;
     QPushButton* m_grantAccessButton = nullptr;
     QPushButton* m_helpButton = nullptr;
+    ElidingLabel* m_storeMessage = nullptr;
 };
 
 } // namespace veltrin

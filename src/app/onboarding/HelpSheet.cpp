@@ -44,17 +44,15 @@ HelpSheet::HelpSheet(QWidget* parent)
     };
     const Section sections[] = {
         { QStringLiteral("Why do I need to grant access?"),
-            QStringLiteral("macOS sandboxing requires apps to explicitly request permission to access "
-                           "folders outside their "
-                           "container. Veltrin needs permission to read and modify signature files in your "
-                           "Mail signatures "
-                           "folder.") },
+            QStringLiteral("Veltrin explicitly requests permission to access folders outside its own data "
+                           "folder. Veltrin needs permission to read and modify signature files in your "
+                           "Mail signatures folder.") },
         { QStringLiteral("What happens when I grant access?"),
             QStringLiteral(
                 "When you click 'Grant Access', a system dialog will appear. Navigate to and select your "
                 "Mail "
-                "signatures folder (usually ~/Library/Mail/V*/MailData/Signatures). macOS will create a "
-                "security-scoped bookmark that allows Veltrin to access this folder.") },
+                "signatures folder (usually ~/Library/Mail/V*/MailData/Signatures). Veltrin will remember "
+                "this folder so that it can access it again at every launch.") },
         { QStringLiteral("Is my data safe?"),
             QStringLiteral(
                 "Yes. Veltrin creates automatic backups before saving any changes. You can restore previous "
@@ -62,9 +60,10 @@ HelpSheet::HelpSheet(QWidget* parent)
                 "this "
                 "permission at any time.") },
         { QStringLiteral("What data does Veltrin collect?"),
-            QStringLiteral("Veltrin works entirely offline. All signature files remain on your Mac, and no "
-                           "signatures are "
-                           "sent to any server. We only use anonymous user analytics to improve the app.") },
+            QStringLiteral(
+                "Veltrin works entirely offline. All signature files remain on your computer, and no "
+                "signatures are "
+                "sent to any server. We only use anonymous user analytics to improve the app.") },
     };
     m_scrollArea = new QScrollArea(this);
     m_scrollArea->setAccessibleName(tr("How Veltrin Works"));

@@ -10,8 +10,15 @@
 namespace veltrin {
 
 OnboardingView::OnboardingView(std::function<void()> onLoadSignatures, QWidget* parent)
+    : OnboardingView(std::move(onLoadSignatures), std::nullopt, parent)
+{
+}
+
+OnboardingView::OnboardingView(
+    std::function<void()> onLoadSignatures, std::optional<QString> storeMessage, QWidget* parent)
     : QWidget(parent)
     , m_onLoadSignatures(std::move(onLoadSignatures))
+    , m_storeMessage(std::move(storeMessage))
 {
     showStep(false);
 }
@@ -57,7 +64,7 @@ QWidget* OnboardingView::makeStep(bool welcome)
             if (m_onLoadSignatures)
                 m_onLoadSignatures();
         },
-        this);
+        m_storeMessage, this);
     return m_grantAccessStep;
 }
 

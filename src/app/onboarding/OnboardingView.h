@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QParallelAnimationGroup;
 
@@ -21,6 +22,9 @@ public:
     static constexpr int stepChangeMilliseconds = 300;
 
     explicit OnboardingView(std::function<void()> onLoadSignatures, QWidget* parent = nullptr);
+    // storeMessage: the problem the store reported, shown by the grant-access step.
+    OnboardingView(
+        std::function<void()> onLoadSignatures, std::optional<QString> storeMessage, QWidget* parent);
     ~OnboardingView() override;
     Q_DISABLE_COPY_MOVE(OnboardingView)
 
@@ -47,6 +51,7 @@ private:
     QWidget* shownStep() const;
 
     std::function<void()> m_onLoadSignatures;
+    std::optional<QString> m_storeMessage;
     int m_currentStep = 0;
     QPointer<WelcomeStep> m_welcomeStep;
     QPointer<GrantAccessStep> m_grantAccessStep;

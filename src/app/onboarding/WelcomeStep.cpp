@@ -55,7 +55,8 @@ WelcomeStep::WelcomeStep(std::function<void()> onContinue, QWidget* parent)
     for (const Feature& feature : features) {
         auto* column = new FeatureColumn(feature.icon, feature.title, feature.description, this);
         m_columns.append(column);
-        columns->addWidget(column, 1, Qt::AlignTop);
+        // Centred across the row: a column whose text wraps leaves the others at the same middle.
+        columns->addWidget(column, 1, Qt::AlignVCenter);
     }
     layout->addLayout(columns);
     layout->addStretch(1);

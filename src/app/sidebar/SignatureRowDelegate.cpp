@@ -1,5 +1,6 @@
 #include "app/sidebar/SignatureRowDelegate.h"
 
+#include "app/look/Controls.h"
 #include "app/look/Symbols.h"
 #include "app/sidebar/SignatureListModel.h"
 
@@ -113,7 +114,8 @@ bool SignatureRowDelegate::helpEvent(
         QToolTip::hideText();
         return true;
     }
-    QToolTip::showText(event->globalPos(), index.data(Qt::ToolTipRole).toString(), view, option.rect);
+    QToolTip::showText(event->globalPos(), Controls::plainToolTip(index.data(Qt::ToolTipRole).toString()),
+        view, option.rect);
     return true;
 }
 

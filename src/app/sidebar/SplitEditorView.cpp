@@ -193,6 +193,17 @@ void SplitEditorView::askBeforeLeaving(std::function<void(bool leave)> done)
         done(true);
 }
 
+bool SplitEditorView::canSave() const
+{
+    return m_editor && m_editor->canSave();
+}
+
+void SplitEditorView::saveTapped()
+{
+    if (canSave())
+        m_editor->saveTapped();
+}
+
 void SplitEditorView::changeSelection(const std::optional<SignatureFile>& signature, SelectionOrigin origin)
 {
     // The editor leaves its text when the selection goes away or names another scan's file.
@@ -246,6 +257,7 @@ void SplitEditorView::showDetail()
             m_detail->removeWidget(m_editor);
             m_editor->deleteLater();
             m_editor = nullptr;
+            Q_EMIT canSaveChanged(false);
         }
         return;
     }
@@ -255,6 +267,7 @@ void SplitEditorView::showDetail()
             if (m_onSaved)
                 m_onSaved();
         });
+        connect(m_editor, &SignatureEditorDetailView::canSaveChanged, this, &SplitEditorView::canSaveChanged);
         m_editor->setSignature(*m_selectedSignature);
         m_detail->addWidget(m_editor);
     } else {

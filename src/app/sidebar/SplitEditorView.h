@@ -41,7 +41,12 @@ public:
     // The editor's question before it is left: `done(true)` when it may go.
     void askBeforeLeaving(std::function<void(bool leave)> done);
 
+    // The editor's "Save to Mail", for the window's other roads to it.
+    bool canSave() const;
+    void saveTapped();
+
 Q_SIGNALS:
+    void canSaveChanged(bool canSave);
     // The user picked a row; not emitted by setSelectedSignature().
     void selectedSignatureChanged(const std::optional<veltrin::SignatureFile>& signature);
 

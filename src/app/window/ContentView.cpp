@@ -110,6 +110,17 @@ void ContentView::askBeforeLeaving(std::function<void(bool leave)> done)
         done(true);
 }
 
+bool ContentView::canSave() const
+{
+    return m_splitEditorView && m_splitEditorView->canSave();
+}
+
+void ContentView::saveTapped()
+{
+    if (m_splitEditorView)
+        m_splitEditorView->saveTapped();
+}
+
 void ContentView::startLoad()
 {
     setAppState(AppState::loading);
@@ -197,7 +208,9 @@ void ContentView::showChild()
         m_child = m_loadingView = new LoadingView(this);
         break;
     case AppState::onboarding:
-        m_child = m_onboardingView = new OnboardingView([this] { loadSignatures(); }, this);
+        // The flow shows the store's problem, if any, so that the user learns why it is back.
+        m_child = m_onboardingView
+            = new OnboardingView([this] { loadSignatures(); }, m_service->errorMessage(), this);
         break;
     case AppState::empty:
         m_child = m_emptyStateView = new EmptyStateView([this] { loadSignatures(); }, this);
@@ -210,12 +223,15 @@ void ContentView::showChild()
         split->setOnSaved([this] { reloadSignatures(); });
         connect(split, &SplitEditorView::selectedSignatureChanged, this,
             [this](const std::optional<SignatureFile>& signature) { m_selectedSignature = signature; });
+        connect(split, &SplitEditorView::canSaveChanged, this, &ContentView::canSaveChanged);
         m_child = m_splitEditorView = split;
         break;
     }
     }
     m_layout->addWidget(m_child);
     m_child->show();
+    // The old child's editor, if any, went with it.
+    Q_EMIT canSaveChanged(canSave());
     // After every change of state focus lands in the new view, so the keyboard can go on
     // and a screen reader announces where it is.
     if (m_splitEditorView)

@@ -57,6 +57,10 @@ public:
     // The editor's question before it is left; `done(true)` at once without unsaved edits.
     void askBeforeLeaving(std::function<void(bool leave)> done);
 
+    // The shown editor's "Save to Mail": whether it is enabled, and pressing it.
+    bool canSave() const;
+    void saveTapped();
+
     // 500 ms in the application; tests shorten it.
     void setRecomputationDelay(int milliseconds) { m_recomputationDelay = milliseconds; }
     int recomputationDelay() const { return m_recomputationDelay; }
@@ -73,6 +77,7 @@ public:
 
 Q_SIGNALS:
     void appStateChanged(veltrin::AppState state);
+    void canSaveChanged(bool canSave);
 
 protected:
     void showEvent(QShowEvent* event) override;

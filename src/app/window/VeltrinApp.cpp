@@ -135,7 +135,8 @@ void VeltrinApp::buildMenus()
 {
     QMenuBar* bar = m_window->menuBar();
 
-    m_applicationMenu = bar->addMenu(tr("&Veltrin"));
+    // Alt+V belongs to View.
+    m_applicationMenu = bar->addMenu(tr("Vel&trin"));
     QAction* about = m_applicationMenu->addAction(tr("About Veltrin"), this, &VeltrinApp::showAbout);
     about->setMenuRole(QAction::AboutRole);
     m_checkForUpdates = new CheckForUpdatesCommand(*m_updater, m_applicationMenu);
@@ -145,10 +146,15 @@ void VeltrinApp::buildMenus()
     quit->setMenuRole(QAction::QuitRole);
     quit->setShortcut(QKeySequence::Quit);
 
-    // The standard File menu without its New item.
+    // The standard File menu without its New item. "Save to Mail" is the editor's button, enabled
+    // with it, and asks first while Mail runs as the button does.
     m_fileMenu = bar->addMenu(tr("&File"));
-    QAction* close = m_fileMenu->addAction(tr("Close"), m_window.get(), &QWidget::close);
-    close->setShortcut(QKeySequence::Close);
+    m_saveToMail = m_fileMenu->addAction(tr("Save to Mail"), m_contentView, &ContentView::saveTapped);
+    m_saveToMail->setShortcut(QKeySequence::Save);
+    m_saveToMail->setEnabled(m_contentView->canSave());
+    connect(m_contentView, &ContentView::canSaveChanged, m_saveToMail, &QAction::setEnabled);
+    m_close = m_fileMenu->addAction(tr("Close"), m_window.get(), &QWidget::close);
+    m_close->setShortcut(QKeySequence::Close);
 
     m_editMenu = bar->addMenu(tr("&Edit"));
     m_editCommands = new EditCommands(*m_window, *m_editMenu);

@@ -68,6 +68,8 @@ public:
     QMenu* helpMenu() const { return m_helpMenu; }
     EditCommands* editCommands() const { return m_editCommands; }
     QAction* fullScreenAction() const { return m_fullScreen; }
+    QAction* saveToMailAction() const { return m_saveToMail; }
+    QAction* closeAction() const { return m_close; }
     CheckForUpdatesCommand* checkForUpdatesCommand() const { return m_checkForUpdates; }
     QDialog* aboutBox() const { return m_aboutBox; }
     HelpSheet* helpSheet() const { return m_helpSheet; }
@@ -96,6 +98,8 @@ private:
     QMenu* m_helpMenu = nullptr;
     EditCommands* m_editCommands = nullptr;
     QAction* m_fullScreen = nullptr;
+    QAction* m_saveToMail = nullptr;
+    QAction* m_close = nullptr;
     bool m_iconRequested = false;
     CheckForUpdatesCommand* m_checkForUpdates = nullptr;
     QPointer<QDialog> m_aboutBox;

@@ -10,6 +10,7 @@
 
 #include "FakeFileAttributes.h"
 #include "FakeRunningApplications.h"
+#include "LookChecks.h"
 #include "PreviewModuleTestMain.h"
 #include "TestSupport.h"
 
@@ -132,9 +133,11 @@ private Q_SLOTS:
     void saveWithMailRunning_data();
     void saveWithMailRunning();
     void failedSaveShowsLineUntilDismissed();
+    void toastAnnouncesOncePerSave();
     void unlockedSaveSaysWhy_data();
     void unlockedSaveSaysWhy();
     void failedLoadShowsNoText();
+    void longNameAtMinimumWidth_data();
     void longNameAtMinimumWidth();
     void signatureErrorMessageWins();
     void longTextsStayOnOneLine();
@@ -454,6 +457,44 @@ void TestSignatureEditor::saveWithoutMail()
     QTRY_VERIFY(toast->isHidden());
 }
 
+// A screen reader hears "Signature saved" once for each save, not again at every render while the
+// toast shows (typing, a theme change).
+void TestSignatureEditor::toastAnnouncesOncePerSave()
+{
+    QTemporaryDir folder;
+    const SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
+    Editor editor(signature);
+    editor.view.setToastDuration(60000);
+    auto* toast = editor.view.findChild<SaveToastView*>();
+    QVERIFY(toast);
+    QSignalSpy announced(toast, &SaveToastView::announced);
+    const auto alerts = [&announced] { return announced.count(); };
+
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"a"_qs);
+    QCOMPARE(alerts(), 0);
+    editor.view.saveTapped();
+    const qint64 firstSecond = QDateTime::currentSecsSinceEpoch();
+    QVERIFY(editor.view.state().showingSaveToast);
+    QCOMPARE(alerts(), 1);
+    QTest::keyClicks(editor.code(), u"bc"_qs);
+    editor.switchTo("previewSegment");
+    editor.view.chooseTheme(PreviewTheme::dark);
+    editor.view.chooseTheme(PreviewTheme::light);
+    QVERIFY(editor.view.state().showingSaveToast);
+    QCOMPARE(alerts(), 1);
+    // A second save while the toast still shows is news again. Backups are named by the second,
+    // so it comes in a later one.
+    QTRY_VERIFY_WITH_TIMEOUT(QDateTime::currentSecsSinceEpoch() > firstSecond, 5000);
+    editor.switchTo("codeSegment");
+    QTest::keyClicks(editor.code(), u"d"_qs);
+    QCOMPARE(alerts(), 1);
+    editor.view.saveTapped();
+    QVERIFY2(!editor.view.state().saveError, qPrintable(editor.view.state().saveError.value_or(QString())));
+    QCOMPARE(editor.saved, 2);
+    QCOMPARE(alerts(), 2);
+}
+
 void TestSignatureEditor::toastHidesOnEarliestSchedule()
 {
     QTemporaryDir folder;
@@ -678,11 +719,21 @@ void TestSignatureEditor::failedLoadShowsNoText()
 
 // The name shortens instead of widening the window: at the window's minimum width the whole
 // editor, "Save to Mail" included, stays inside it.
+void TestSignatureEditor::longNameAtMinimumWidth_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addRow("letters") << QString(100, u'W');
+    // The header shows a name as stored, and so does its tooltip: never read as markup.
+    QTest::addRow("tags") << u"Sales <b>team</b> "_qs + QString(100, u'W');
+    QTest::addRow("entity") << u"R&amp;D "_qs + QString(100, u'W');
+}
+
 void TestSignatureEditor::longNameAtMinimumWidth()
 {
+    QFETCH(QString, name);
     QTemporaryDir folder;
     SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
-    signature.displayName = QString(100, u'W');
+    signature.displayName = name;
     FakeRunningApplications running;
     SplitEditorView split(running);
     split.setSignatures({ signature });
@@ -694,9 +745,9 @@ void TestSignatureEditor::longNameAtMinimumWidth()
     auto* editor = split.findChild<SignatureEditorDetailView*>();
     QVERIFY(editor);
     QTRY_VERIFY(!editor->state().isLoading);
-    auto* name = child<ElidingLabel>(*editor, "displayName");
-    QTRY_VERIFY(name->text().endsWith(u'\u2026'));
-    QCOMPARE(name->toolTip(), signature.displayName);
+    auto* label = child<ElidingLabel>(*editor, "displayName");
+    QTRY_VERIFY(label->text().endsWith(u'\u2026'));
+    QCOMPARE(veltrin::test::hoverToolTip(*label, label->rect().center()), signature.displayName);
     const auto inside = [&](const char* objectName) {
         QWidget* widget = child<QWidget>(*editor, objectName);
         const QRect rect(widget->mapTo(&split, QPoint(0, 0)), widget->size());

@@ -1,5 +1,6 @@
 #include "FakeAppearance.h"
 #include "LookChecks.h"
+#include "app/editor/EditorHeader.h"
 #include "app/look/AppearancePalette.h"
 #include "app/look/Controls.h"
 #include "app/look/Symbols.h"
@@ -9,12 +10,24 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 using namespace veltrin;
 using veltrin::test::FakeAppearance;
 
 namespace {
+
+enum class UserInput { key, click };
+
+// What the user did last, before focus moves: a key press, or a click on a caption that takes no focus.
+void give(UserInput input, QWidget& caption)
+{
+    if (input == UserInput::key)
+        QTest::keyClick(&caption, Qt::Key_Shift);
+    else
+        QTest::mouseClick(&caption, Qt::LeftButton);
+}
 
 // The share of a picture's pixels that carry ink.
 double inkShare(const QImage& image)
@@ -33,6 +46,8 @@ QImage picture(const QString& symbol, int size = 64)
 
 } // namespace
 
+Q_DECLARE_METATYPE(UserInput)
+
 class TestLook final : public QObject {
     Q_OBJECT
 
@@ -45,6 +60,8 @@ private Q_SLOTS:
     void drawnSymbolsDoNotDependOnTheIconTheme();
     void prominentButtonShowsKeyboardFocusOnly_data();
     void prominentButtonShowsKeyboardFocusOnly();
+    void themeButtonShowsKeyboardFocus_data();
+    void themeButtonShowsKeyboardFocus();
 };
 
 void TestLook::applicationPaletteFollowsTheAppearance()
@@ -179,27 +196,39 @@ void TestLook::drawnSymbolsDoNotDependOnTheIconTheme()
 
 void TestLook::prominentButtonShowsKeyboardFocusOnly_data()
 {
+    QTest::addColumn<UserInput>("lastInput");
     QTest::addColumn<Qt::FocusReason>("reason");
     QTest::addColumn<bool>("ring");
-    QTest::addRow("tab") << Qt::TabFocusReason << true;
-    QTest::addRow("back tab") << Qt::BacktabFocusReason << true;
-    QTest::addRow("click") << Qt::MouseFocusReason << false;
-    QTest::addRow("window opening") << Qt::ActiveWindowFocusReason << false;
+    QTest::addRow("tab") << UserInput::key << Qt::TabFocusReason << true;
+    QTest::addRow("back tab") << UserInput::key << Qt::BacktabFocusReason << true;
+    QTest::addRow("mnemonic") << UserInput::key << Qt::ShortcutFocusReason << true;
+    QTest::addRow("click") << UserInput::click << Qt::MouseFocusReason << false;
+    QTest::addRow("window opening") << UserInput::click << Qt::ActiveWindowFocusReason << false;
+    QTest::addRow("window back by the keyboard") << UserInput::key << Qt::ActiveWindowFocusReason << true;
+    // A view hands focus on after a change of state: the way there decides.
+    QTest::addRow("state change after a click") << UserInput::click << Qt::OtherFocusReason << false;
+    QTest::addRow("state change after a key") << UserInput::key << Qt::OtherFocusReason << true;
+    // A control that became disabled passes focus on as Back Tab would.
+    QTest::addRow("passed on after a click") << UserInput::click << Qt::BacktabFocusReason << false;
 }
 
 void TestLook::prominentButtonShowsKeyboardFocusOnly()
 {
+    QFETCH(UserInput, lastInput);
     QFETCH(Qt::FocusReason, reason);
     QFETCH(bool, ring);
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
+    auto* caption = new QLabel(QStringLiteral("Caption"));
     QPushButton* other = Controls::prominentButton(QStringLiteral("Other"), Controls::ControlSize::large);
     QPushButton* button
         = Controls::prominentButton(QStringLiteral("Continue"), Controls::ControlSize::large, 300);
+    layout->addWidget(caption);
     layout->addWidget(other);
     layout->addWidget(button);
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
+    give(lastInput, *caption);
     other->setFocus(Qt::OtherFocusReason);
     const QImage unfocused = button->grab().toImage();
     button->setFocus(reason);
@@ -212,6 +241,51 @@ void TestLook::prominentButtonShowsKeyboardFocusOnly()
         const QColor ringColour = focused.pixelColor(edge);
         QVERIFY(ringColour.blue() > ringColour.red() + 40);
     }
+}
+
+void TestLook::themeButtonShowsKeyboardFocus_data()
+{
+    QTest::addColumn<UserInput>("lastInput");
+    QTest::addColumn<Qt::FocusReason>("reason");
+    QTest::addColumn<bool>("ring");
+    QTest::addRow("tab") << UserInput::key << Qt::TabFocusReason << true;
+    QTest::addRow("menu closed from the keyboard") << UserInput::key << Qt::PopupFocusReason << true;
+    QTest::addRow("menu closed by a click") << UserInput::click << Qt::PopupFocusReason << false;
+    QTest::addRow("state change after a click") << UserInput::click << Qt::OtherFocusReason << false;
+}
+
+// The theme button is only 16 by 11: its ring goes round it, outside, drawn by the header.
+void TestLook::themeButtonShowsKeyboardFocus()
+{
+    QFETCH(UserInput, lastInput);
+    QFETCH(Qt::FocusReason, reason);
+    QFETCH(bool, ring);
+    EditorHeader header;
+    header.resize(600, header.sizeHint().height());
+    header.show();
+    QVERIFY(QTest::qWaitForWindowActive(&header));
+    auto* button = header.findChild<QToolButton*>(QStringLiteral("themeMenuButton"));
+    auto* picker = header.findChild<QWidget*>(QStringLiteral("previewSegment"));
+    auto* name = header.findChild<QWidget*>(QStringLiteral("displayName"));
+    QVERIFY(button && picker && name);
+    QCOMPARE(button->size(), QSize(16, 11));
+    give(lastInput, *name);
+    picker->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(picker->hasFocus());
+    const QImage unfocused = header.grab().toImage();
+    button->setFocus(reason);
+    QTRY_VERIFY(button->hasFocus());
+    const QImage focused = header.grab().toImage();
+    const QPoint beside = button->mapTo(&header, QPoint(-2, button->height() / 2));
+    QCOMPARE(focused.pixel(beside) != unfocused.pixel(beside), ring);
+    if (ring) {
+        const QColor ringColour = focused.pixelColor(beside);
+        QVERIFY2(ringColour.blue() > ringColour.red() + 40, qPrintable(ringColour.name()));
+    }
+    // The ring goes with the focus.
+    picker->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(!button->hasFocus());
+    QCOMPARE(header.grab().toImage().pixel(beside), unfocused.pixel(beside));
 }
 
 QTEST_MAIN(TestLook)

@@ -1,5 +1,6 @@
 #include "FakeAppearance.h"
 #include "TestSupport.h"
+#include "app/editor/EditorHeader.h"
 #include "app/editor/SaveToastView.h"
 #include "app/look/AppearancePalette.h"
 #include "app/look/Controls.h"
@@ -110,6 +111,15 @@ void TestScreenshots::views_data()
         view->setCurrentStep(1);
         return view;
     }) << QSize(900, 600);
+    // Back in onboarding because the granted folder holds no signature.
+    QTest::addRow("grant-access-store-message") << Make([](QWidget* w) {
+        auto* view = new OnboardingView({},
+            QStringLiteral("No signature files found in: /home/someone/Library/Mail/V11/MailData/"
+                           "a folder with a rather long name, to show how it is shortened/Signatures"),
+            w);
+        view->setCurrentStep(1);
+        return view;
+    }) << QSize(900, 600);
     QTest::addRow("help-sheet") << Make([](QWidget* w) {
         auto* view = new OnboardingView({}, w);
         view->setCurrentStep(1);
@@ -120,6 +130,15 @@ void TestScreenshots::views_data()
     QTest::addRow("empty") << Make([](QWidget* w) { return new EmptyStateView({}, w); }) << QSize(900, 600);
     QTest::addRow("toast") << Make(toastOverText) << QSize(600, 300);
     QTest::addRow("controls") << Make(controls) << QSize(600, 420);
+    QTest::addRow("header-theme-button-focused") << Make([](QWidget* w) {
+        auto* header = new EditorHeader(w);
+        header->setTitles(
+            QStringLiteral("Sales <b>team</b>"), QStringLiteral("/home/someone/Signatures/A1.mailsignature"));
+        // Reached with the keyboard.
+        QTest::keyClick(header, Qt::Key_Shift);
+        header->findChild<QWidget*>(QStringLiteral("themeMenuButton"))->setFocus(Qt::TabFocusReason);
+        return header;
+    }) << QSize(600, 120);
 }
 
 void TestScreenshots::views()

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QParallelAnimationGroup>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -31,6 +32,9 @@ private Q_SLOTS:
     void longFeatureDescriptionWrapsWithoutTruncation();
     void followsTheAppearanceWhileOnScreen_data();
     void followsTheAppearanceWhileOnScreen();
+    void textsClaimNothingThisPlatformLacks_data();
+    void textsClaimNothingThisPlatformLacks();
+    void featureColumnsShareTheirMiddle();
 };
 
 void TestOnboarding::stepShownForCurrentStep_data()
@@ -257,6 +261,57 @@ void TestOnboarding::followsTheAppearanceWhileOnScreen()
     QTRY_COMPARE(test::shownPictures(*shown), lightSymbols);
     if (helpSheet)
         view.grantAccessStep()->setShowingHelpSheet(false);
+}
+
+void TestOnboarding::textsClaimNothingThisPlatformLacks_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<bool>("helpSheet");
+    QTest::addRow("welcome") << 0 << false;
+    QTest::addRow("grant access") << 1 << false;
+    QTest::addRow("help sheet") << 1 << true;
+}
+
+// There is no Mac here, no sandbox and no security-scoped bookmark: no text may say there is.
+void TestOnboarding::textsClaimNothingThisPlatformLacks()
+{
+    QFETCH(int, step);
+    QFETCH(bool, helpSheet);
+    OnboardingView view({});
+    view.setCurrentStep(step);
+    view.show();
+    QWidget* shown = view.welcomeStep() ? static_cast<QWidget*>(view.welcomeStep()) : view.grantAccessStep();
+    if (helpSheet) {
+        view.grantAccessStep()->setShowingHelpSheet(true);
+        shown = view.grantAccessStep()->helpSheet();
+    }
+    const QRegularExpression claim(QStringLiteral("\\b(?:Mac|macOS|[Ss]andbox\\w*|security-scoped)\\b"));
+    QStringList claims;
+    const QList<test::ShownText> texts = test::shownTexts(*shown);
+    QVERIFY(!texts.isEmpty());
+    for (const test::ShownText& text : texts)
+        if (claim.match(text.text).hasMatch())
+            claims << text.text;
+    QCOMPARE(claims, QStringList());
+}
+
+// A description that wraps makes its column taller; the columns stay centred on one line.
+void TestOnboarding::featureColumnsShareTheirMiddle()
+{
+    WelcomeStep step({});
+    step.resize(900, 600);
+    step.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&step));
+    const QList<FeatureColumn*> columns = step.featureColumns();
+    QCOMPARE(columns.size(), 3);
+    // At the window's smallest width the first description takes two lines, the others one.
+    QTRY_VERIFY(columns[0]->height() > columns[1]->height());
+    for (FeatureColumn* column : columns) {
+        QVERIFY2(qAbs(column->geometry().center().y() - columns[0]->geometry().center().y()) <= 1,
+            qPrintable(column->title()));
+        QLabel* label = column->descriptionLabel();
+        QVERIFY(label->height() >= label->heightForWidth(label->width()));
+    }
 }
 
 QTEST_MAIN(TestOnboarding)

@@ -5,8 +5,9 @@
 #include "app/sidebar/SplitEditorView.h"
 
 #include "FakeRunningApplications.h"
-#include "TestSupport.h"
+#include "LookChecks.h"
 #include "PreviewModuleTestMain.h"
+#include "TestSupport.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -127,6 +128,7 @@ private Q_SLOTS:
     void sidebarNeverNarrowerThanMinimum();
     void scrollPositionSurvivesRescan_data();
     void scrollPositionSurvivesRescan();
+    void longNameShortenedWithTooltip_data();
     void longNameShortenedWithTooltip();
     void errorShortenedToTwoLines();
     void rowsAndButtonsHaveAccessibleText();
@@ -338,15 +340,25 @@ void TestSplitEditorView::scrollPositionSurvivesRescan()
 
 // Long names and addresses end in "…" at the sidebar's narrowest, show whole in the tooltip, and
 // never widen the window.
+void TestSplitEditorView::longNameShortenedWithTooltip_data()
+{
+    QTest::addColumn<QString>("longName");
+    const QString words = QString(u"Quarterly newsletter signature "_qs).repeated(5).trimmed();
+    QTest::addRow("words") << words;
+    // Names are shown as stored, in the tooltip as in the row: never read as markup.
+    QTest::addRow("tags") << u"Sales <b>team</b> "_qs + words;
+    QTest::addRow("entity and line break tag") << u"R&amp;D<br>"_qs + words;
+}
+
 void TestSplitEditorView::longNameShortenedWithTooltip()
 {
+    QFETCH(QString, longName);
     QTemporaryDir folder;
     QList<SignatureFile> shortNames = named(folder, { u"Work"_qs });
     Split split;
     split.view.setSignatures(shortNames);
     const QSize minimum = split.view.minimumSizeHint();
 
-    const QString longName = QString(u"Quarterly newsletter signature "_qs).repeated(5).trimmed();
     const QString longAddress = u"someone.with.a.remarkably.long.name@subdomain.of.a.long.example.org"_qs;
     QList<SignatureFile> longNames = named(folder, { longName });
     longNames[0].accountEmails = QStringList { longAddress };
@@ -368,10 +380,8 @@ void TestSplitEditorView::longNameShortenedWithTooltip()
     for (const SignatureRow::Text& text : layout.texts)
         QVERIFY(text.rect.right() < option.rect.width());
 
-    QHelpEvent help(
-        QEvent::ToolTip, option.rect.center(), split.list()->viewport()->mapToGlobal(option.rect.center()));
-    QCoreApplication::sendEvent(split.list()->viewport(), &help);
-    QTRY_COMPARE(QToolTip::text(), longName + u'\n' + longAddress);
+    QCOMPARE(
+        test::hoverToolTip(*split.list()->viewport(), option.rect.center()), longName + u'\n' + longAddress);
     QToolTip::hideText();
 
     // A row that fits shows no tooltip.

@@ -1,6 +1,7 @@
 #include "FakeFolderPanel.h"
 #include "FakeRunningApplications.h"
 #include "TestSupport.h"
+#include "app/look/ElidingLabel.h"
 #include "app/window/ContentView.h"
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/Preferences.h"
@@ -129,6 +130,8 @@ private Q_SLOTS:
     void panelAnsweredBeforeTheTimer_data();
     void panelAnsweredBeforeTheTimer();
     void noMailFolderReturnsToTheFirstOnboardingStep();
+    void storeMessageShowsOnTheGrantAccessStep_data();
+    void storeMessageShowsOnTheGrantAccessStep();
     void rescanFromTheListKeepsTheSelection();
     void rescanWithStaleBookmarkShowsEmptyBehindThePanel();
     void reloadAfterSaveKeepsTheListState_data();
@@ -316,6 +319,78 @@ void TestContentView::noMailFolderReturnsToTheFirstOnboardingStep()
     QCOMPARE(window.view->appState(), AppState::onboarding);
     QCOMPARE(window.view->onboardingView()->currentStep(), 0);
     QCOMPARE(window.states, (QStringList { QStringLiteral("loading"), QStringLiteral("onboarding") }));
+}
+
+void TestContentView::storeMessageShowsOnTheGrantAccessStep_data()
+{
+    QTest::addColumn<QString>("road");
+    QTest::addColumn<QString>("message"); // %1: the chosen folder
+    QTest::addRow("first launch") << "first launch" << QString();
+    QTest::addRow("bookmarked folder without signature files")
+        << "empty folder" << QStringLiteral("No signature files found in: %1");
+    QTest::addRow("no Mail folder to start in")
+        << "no Mail folder" << QStringLiteral("Could not find Mail signatures folder");
+    QTest::addRow("panel cancelled") << "cancel" << QStringLiteral("Access to signatures folder was denied");
+}
+
+// Back in onboarding because of a problem, the grant-access step says which, on one line that
+// keeps a long path's start and end; the whole text is in its tooltip and read with Grant Access.
+void TestContentView::storeMessageShowsOnTheGrantAccessStep()
+{
+    QFETCH(QString, road);
+    QFETCH(QString, message);
+    Window window;
+    // Long enough to need shortening at the window's smallest width.
+    const QString chosen
+        = window.home.filePath(QStringLiteral("a-folder-whose-name-is-long-enough-to-need-shortening/")
+            + QString(60, u'x') + QStringLiteral("/Signatures"));
+    if (road == u"empty folder") {
+        window.storeBookmark(window.makeFolder(chosen, Folder::withoutFiles));
+    } else if (road == u"cancel") {
+        window.makeFolder(window.mailFolder(), Folder::withoutFiles);
+    }
+    window.view->resize(ContentView::minimumWidth, ContentView::minimumHeight);
+    window.view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.view.get()));
+    Window::finishAction();
+    if (road == u"no Mail folder" || road == u"cancel") {
+        window.pressGrantAccess();
+        if (road == u"cancel")
+            window.panel.cancel();
+    }
+    window.passDelay();
+    QCOMPARE(window.view->appState(), AppState::onboarding);
+
+    // The flow still begins with the welcome step.
+    OnboardingView* onboarding = window.view->onboardingView();
+    QCOMPARE(onboarding->currentStep(), 0);
+    onboarding->setCurrentStep(1);
+    GrantAccessStep* step = onboarding->grantAccessStep();
+    QVERIFY(step);
+    ElidingLabel* label = step->storeMessageLabel();
+    if (message.isEmpty()) {
+        // As on every first launch: nothing more than the step itself.
+        QVERIFY(!label);
+        QVERIFY(!step->findChild<QWidget*>(QStringLiteral("storeMessage")));
+        QCOMPARE(step->grantAccessButton()->accessibleDescription(), QString());
+        return;
+    }
+    const QString expected = message.arg(chosen);
+    QVERIFY(label);
+    QTRY_VERIFY(label->isVisible());
+    QCOMPARE(label->fullText(), expected);
+    QCOMPARE(label->toolTip(), expected);
+    QCOMPARE(step->grantAccessButton()->accessibleDescription(), expected);
+    QVERIFY(label->height() < 2 * label->fontMetrics().lineSpacing());
+    QVERIFY(QRect(label->mapTo(step, QPoint(0, 0)), label->size()).right() <= step->width());
+    if (message.contains(u"%1")) {
+        // Shortened in the middle: what the message is, and which folder.
+        QVERIFY2(label->text().contains(u'\u2026'), qPrintable(label->text()));
+        QVERIFY(label->text().startsWith(QStringLiteral("No signature files found in: ")));
+        QVERIFY(label->text().endsWith(QStringLiteral("/Signatures")));
+    } else {
+        QCOMPARE(label->text(), expected);
+    }
 }
 
 void TestContentView::rescanFromTheListKeepsTheSelection()

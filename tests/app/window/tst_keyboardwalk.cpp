@@ -8,6 +8,8 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QMainWindow>
@@ -51,6 +53,8 @@ class TestKeyboardWalk final : public QObject {
 
 private Q_SLOTS:
     void wholeRoad();
+    void ctrlSTakesTheButtonsRoad_data();
+    void ctrlSTakesTheButtonsRoad();
 };
 
 void TestKeyboardWalk::wholeRoad()
@@ -128,6 +132,9 @@ void TestKeyboardWalk::wholeRoad()
     auto* code = editor->findChild<QPlainTextEdit*>(QStringLiteral("codeEditor"));
     QVERIFY(code);
     QVERIFY(tabTo(code));
+    // Arriving here, a screen reader learns how to get out again.
+    const QString description = QAccessible::queryAccessibleInterface(code)->text(QAccessible::Description);
+    QVERIFY2(description.contains(QStringLiteral("Ctrl+Tab")), qPrintable(description));
     QVERIFY(press(Qt::Key_End, Qt::ControlModifier));
     QTest::keyClicks(code, QStringLiteral("<p>Typed</p>"));
     QVERIFY(editor->state().htmlDraft.endsWith(QStringLiteral("<p>Typed</p>")));
@@ -188,6 +195,105 @@ void TestKeyboardWalk::wholeRoad()
     sample.window()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(sample.window()));
     QTRY_COMPARE(QApplication::focusWidget(), code);
+}
+
+void TestKeyboardWalk::ctrlSTakesTheButtonsRoad_data()
+{
+    QTest::addColumn<bool>("mailRunning");
+    // The confirmation's answer while Mail runs.
+    QTest::addColumn<QMessageBox::ButtonRole>("answer");
+    QTest::addColumn<bool>("saved");
+    // Where focus is when the key is pressed.
+    QTest::addColumn<QString>("focus");
+    QTest::addRow("Mail closed, in the code") << false << QMessageBox::InvalidRole << true << "code";
+    QTest::addRow("Mail closed, in the preview") << false << QMessageBox::InvalidRole << true << "preview";
+    QTest::addRow("Mail closed, in the list") << false << QMessageBox::InvalidRole << true << "list";
+    QTest::addRow("Mail open, Save") << true << QMessageBox::DestructiveRole << true << "code";
+    QTest::addRow("Mail open, Cancel") << true << QMessageBox::RejectRole << false << "code";
+}
+
+// File > "Save to Mail" and its Ctrl+S are the button: disabled with it, and asking first while
+// Mail runs. The key works wherever focus is in the window.
+void TestKeyboardWalk::ctrlSTakesTheButtonsRoad()
+{
+    QFETCH(bool, mailRunning);
+    QFETCH(QMessageBox::ButtonRole, answer);
+    QFETCH(bool, saved);
+    QFETCH(QString, focus);
+    test::SampleApplication sample(test::SampleApplication::Start::folderGranted);
+    ContentView* content = sample.content();
+    QAction* save = sample.app().saveToMailAction();
+    QVERIFY(!save->isEnabled());
+    sample.app().showWindow();
+    QVERIFY(QTest::qWaitForWindowActive(sample.window()));
+    QTRY_COMPARE(content->appState(), AppState::list);
+    auto* list = sample.window()->findChild<QAbstractItemView*>(QStringLiteral("signatureList"));
+    QTRY_COMPARE(QApplication::focusWidget(), list);
+    QVERIFY(press(Qt::Key_Down));
+    auto* editor = sample.window()->findChild<SignatureEditorDetailView*>();
+    QVERIFY(editor);
+    QTRY_VERIFY(!editor->state().isLoading);
+    auto* button = editor->findChild<QPushButton*>(QStringLiteral("saveButton"));
+    QVERIFY(button);
+    const QString path = content->selectedSignature()->filePath.toLocalFile();
+    const auto written = [&path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const QString before = written();
+
+    // Nothing to save: the item is disabled like the button, and the key does nothing.
+    sample.running().setRunning(QStringLiteral("com.apple.mail"), mailRunning ? 1 : 0);
+    QVERIFY(!button->isEnabled());
+    QVERIFY(!save->isEnabled());
+    QVERIFY(press(Qt::Key_S, Qt::ControlModifier));
+    QVERIFY(!editor->saveConfirmation());
+    QCOMPARE(written(), before);
+
+    editor->findChild<QAbstractButton*>(QStringLiteral("codeSegment"))->click();
+    auto* code = editor->findChild<QPlainTextEdit*>(QStringLiteral("codeEditor"));
+    code->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), code);
+    QVERIFY(press(Qt::Key_End, Qt::ControlModifier));
+    QTest::keyClicks(code, QStringLiteral("<p>Keyed</p>"));
+    QVERIFY(button->isEnabled());
+    QVERIFY(save->isEnabled());
+    if (focus == u"preview") {
+        // The web view takes focus from a click, and must leave the key to the window.
+        editor->findChild<QAbstractButton*>(QStringLiteral("previewSegment"))->click();
+        auto* preview = editor->findChild<QWidget*>(QStringLiteral("previewHost"));
+        QVERIFY(preview);
+        QWidget* web = nullptr;
+        QTRY_VERIFY((web = [preview]() -> QWidget* {
+            const QList<QWidget*> inner = preview->findChildren<QWidget*>();
+            for (QWidget* widget : inner)
+                if (widget->isVisible() && (widget->focusPolicy() & Qt::ClickFocus))
+                    return widget;
+            return nullptr;
+        }()));
+        web->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(preview->isAncestorOf(QApplication::focusWidget()));
+    } else if (focus == u"list") {
+        list->setFocus(Qt::MouseFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), list);
+    }
+    QVERIFY(press(Qt::Key_S, Qt::ControlModifier));
+    if (mailRunning) {
+        QTRY_VERIFY(editor->saveConfirmation() && editor->saveConfirmation()->isVisible());
+        QCOMPARE(written(), before);
+        QMessageBox* confirmation = editor->saveConfirmation();
+        QAbstractButton* chosen = nullptr;
+        for (QAbstractButton* choice : confirmation->buttons())
+            if (confirmation->buttonRole(choice) == answer)
+                chosen = choice;
+        QVERIFY(chosen);
+        chosen->click();
+        QTRY_VERIFY(!editor->saveConfirmation());
+    }
+    QCOMPARE(written().contains(QStringLiteral("<p>Keyed</p>")), saved);
+    QCOMPARE(editor->state().showingSaveToast, saved);
+    QCOMPARE(button->isEnabled(), !saved);
+    QCOMPARE(save->isEnabled(), !saved);
 }
 
 VELTRIN_PREVIEW_MODULE_TEST_MAIN(TestKeyboardWalk)

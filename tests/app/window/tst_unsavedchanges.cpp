@@ -125,7 +125,7 @@ struct App {
             app->window()->windowHandle()->close();
             break;
         case Way::fileClose:
-            app->fileMenu()->actions().first()->trigger();
+            app->closeAction()->trigger();
             break;
         }
     }

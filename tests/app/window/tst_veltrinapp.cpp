@@ -112,6 +112,8 @@ private Q_SLOTS:
     void menusHoldTheUpdateCommandAfterAboutAndNoNewItem();
     void windowCannotShrinkBelowTheContentMinimum();
     void standardMenusWithMnemonicsAndShortcuts();
+    void eachMenuOpensByAMnemonicOfItsOwn_data();
+    void eachMenuOpensByAMnemonicOfItsOwn();
     void editCommandsActOnTheFocusedText();
     void editCommandsReachAParentThatOffersThem();
     void viewAndWindowCommandsChangeTheWindow();
@@ -176,10 +178,11 @@ void TestVeltrinApp::standardMenusWithMnemonicsAndShortcuts()
     for (const QAction* menu : menus)
         titles.append(menu->text());
     QCOMPARE(titles,
-        (QStringList { QStringLiteral("&Veltrin"), QStringLiteral("&File"), QStringLiteral("&Edit"),
+        (QStringList { QStringLiteral("Vel&trin"), QStringLiteral("&File"), QStringLiteral("&Edit"),
             QStringLiteral("&View"), QStringLiteral("&Window"), QStringLiteral("&Help") }));
 
-    QCOMPARE(texts(app.fileMenu()), QStringList { QStringLiteral("Close") });
+    QCOMPARE(
+        texts(app.fileMenu()), (QStringList { QStringLiteral("Save to Mail"), QStringLiteral("Close") }));
     QCOMPARE(texts(app.editMenu()),
         (QStringList { QStringLiteral("Undo"), QStringLiteral("Redo"), QStringLiteral("-"),
             QStringLiteral("Cut"), QStringLiteral("Copy"), QStringLiteral("Paste"),
@@ -196,8 +199,59 @@ void TestVeltrinApp::standardMenusWithMnemonicsAndShortcuts()
     QCOMPARE(edit.pasteAction()->shortcut(), QKeySequence(QKeySequence::Paste));
     QCOMPARE(edit.selectAllAction()->shortcut(), QKeySequence(QKeySequence::SelectAll));
     QCOMPARE(app.fullScreenAction()->shortcut(), QKeySequence(QKeySequence::FullScreen));
-    QCOMPARE(app.fileMenu()->actions().first()->shortcut(), QKeySequence(QKeySequence::Close));
+    QCOMPARE(app.saveToMailAction(), app.fileMenu()->actions().first());
+    QCOMPARE(app.saveToMailAction()->shortcut(), QKeySequence(QKeySequence::Save));
+    QCOMPARE(app.closeAction(), app.fileMenu()->actions().last());
+    QCOMPARE(app.closeAction()->shortcut(), QKeySequence(QKeySequence::Close));
     QCOMPARE(app.helpMenu()->actions().first()->shortcut(), QKeySequence(QKeySequence::HelpContents));
+}
+
+void TestVeltrinApp::eachMenuOpensByAMnemonicOfItsOwn_data()
+{
+    QTest::addColumn<int>("menu");
+    QTest::addColumn<QChar>("key");
+    QTest::addRow("application") << 0 << QChar(u't');
+    QTest::addRow("file") << 1 << QChar(u'f');
+    QTest::addRow("edit") << 2 << QChar(u'e');
+    QTest::addRow("view") << 3 << QChar(u'v');
+    QTest::addRow("window") << 4 << QChar(u'w');
+    QTest::addRow("help") << 5 << QChar(u'h');
+}
+
+// Alt and the underlined letter opens that menu and no other; inside it, no two items share a letter.
+void TestVeltrinApp::eachMenuOpensByAMnemonicOfItsOwn()
+{
+    QFETCH(int, menu);
+    QFETCH(QChar, key);
+    Services services;
+    VeltrinApp app(services.forApp());
+    app.showWindow();
+    QVERIFY(QTest::qWaitForWindowActive(app.window()));
+
+    const auto mnemonic
+        = [](const QAction* action) { return QKeySequence::mnemonic(action->text()).toString().toLower(); };
+    const QList<QAction*> titles = app.window()->menuBar()->actions();
+    QStringList keys;
+    for (const QAction* title : titles)
+        keys << mnemonic(title);
+    QCOMPARE(keys.count(QStringLiteral("alt+") + key), 1);
+    QCOMPARE(mnemonic(titles.at(menu)), QStringLiteral("alt+") + key);
+
+    QMenu* opened = titles.at(menu)->menu();
+    QStringList itemKeys;
+    const QList<QAction*> items = opened->actions();
+    for (const QAction* item : items)
+        if (const QString itemKey = mnemonic(item); !itemKey.isEmpty())
+            itemKeys << itemKey;
+    itemKeys.removeDuplicates();
+    QCOMPARE(itemKeys.size(), std::count_if(items.begin(), items.end(), [&](const QAction* item) {
+        return !mnemonic(item).isEmpty();
+    }));
+
+    QTest::keyClick(app.window(), key.toLatin1(), Qt::AltModifier);
+    QTRY_COMPARE(QApplication::activePopupWidget(), opened);
+    QTest::keyClick(opened, Qt::Key_Escape);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
 }
 
 void TestVeltrinApp::editCommandsActOnTheFocusedText()

@@ -90,6 +90,14 @@ void TestWindowScreenshots::window()
     QTest::keyClicks(editor, u" "_qs);
     save(u"code"_qs);
 
+    // The File menu from its mnemonic, "Save to Mail" enabled by the edit.
+    QTest::keyClick(sample.window(), Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    QApplication::processEvents();
+    QVERIFY(QApplication::activePopupWidget()->grab().save(prefix + u"-file-menu.png"));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+
     appearance.setColorScheme(scheme == ColorScheme::dark ? ColorScheme::light : ColorScheme::dark);
     save(u"code-after-switch"_qs);
 }
