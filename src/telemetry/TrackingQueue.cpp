@@ -23,6 +23,26 @@ namespace {
 // did not come from us, and reading it whole would only cost memory.
 constexpr qint64 kMaxFileBytes = qint64(32) * 1024 * 1024;
 
+// Errors Qt gives when the transfer broke off after the status line: the reply did not arrive
+// whole, whatever its status said. Every other error next to a status only mirrors the status
+// (404 as ContentNotFoundError, 407 as ProxyAuthenticationRequiredError).
+bool isBrokenTransfer(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyTimeoutError:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 TrackingQueue::TrackingQueue(
@@ -180,9 +200,7 @@ TrackingQueue::SendResult TrackingQueue::classify(const QNetworkReply& reply)
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid())
         return error == QNetworkReply::NoError ? SendResult::sent : SendResult::retryLater;
-    // Connection, proxy and timeout errors after the status line: the reply did not arrive
-    // whole. Other codes only mirror the status (400 shows up as a protocol error).
-    if (error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied)
+    if (isBrokenTransfer(error))
         return SendResult::retryLater;
     const int code = status.toInt();
     if (code >= 200 && code <= 299)

@@ -70,7 +70,8 @@ public:
     static QByteArray encodeItems(const QList<QByteArray>& items);
     // Absent unless the bytes are a JSON array of strings that are all valid Base64.
     static std::optional<QList<QByteArray>> decodeItems(const QByteArray& bytes);
-    // 2xx and a finished reply without HTTP status: sent; 4xx: rejected; the rest: retryLater.
+    // By the HTTP status, unless the transfer broke off after it: 2xx sent, 4xx rejected, any
+    // other retryLater. Without a status: sent when the reply finished without error.
     static SendResult classify(const QNetworkReply& reply);
 
 private:

@@ -67,6 +67,8 @@ private Q_SLOTS:
     void outcomes();
     void classification_data();
     void classification();
+    void statuses_data();
+    void statuses();
     void retryStartsWithTheFailedItem();
     void restartResendsTheItemInFlight();
     void eventWhileInFlightJoinsTheRunningLoop();
@@ -217,6 +219,17 @@ void TestTrackingQueue::classification_data()
         << int(QNetworkReply::RemoteHostClosedError) << QVariant(200) << Result::retryLater;
     QTest::addRow("unknown protocol")
         << int(QNetworkReply::ProtocolUnknownError) << QVariant() << Result::retryLater;
+    // Qt reports these statuses as errors of the proxy and authentication kind: still replies.
+    QTest::addRow("407") << int(QNetworkReply::ProxyAuthenticationRequiredError) << QVariant(407)
+                         << Result::rejected;
+    QTest::addRow("401") << int(QNetworkReply::AuthenticationRequiredError) << QVariant(401)
+                         << Result::rejected;
+    QTest::addRow("404 then cut off")
+        << int(QNetworkReply::RemoteHostClosedError) << QVariant(404) << Result::retryLater;
+    QTest::addRow("200 then timed out")
+        << int(QNetworkReply::OperationCanceledError) << QVariant(200) << Result::retryLater;
+    QTest::addRow("404 then the proxy closed")
+        << int(QNetworkReply::ProxyConnectionClosedError) << QVariant(404) << Result::retryLater;
 }
 
 void TestTrackingQueue::classification()
@@ -226,6 +239,32 @@ void TestTrackingQueue::classification()
     QFETCH(Result, result);
     const CannedReply reply(QNetworkReply::NetworkError(error), status);
     QCOMPARE(TrackingQueue::classify(reply), result);
+}
+
+void TestTrackingQueue::statuses_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("removed"); // sent or rejected; else the loop stops at the head
+    for (const int status : { 200, 204, 400, 401, 404, 407, 429 })
+        QTest::addRow("%d", status) << status << true;
+    for (const int status : { 301, 500, 503 })
+        QTest::addRow("%d", status) << status << false;
+}
+
+// As the endpoint's server answers them, through Qt's own reading of the reply.
+void TestTrackingQueue::statuses()
+{
+    QFETCH(int, status);
+    QFETCH(bool, removed);
+    test::ScriptedHttpServer server;
+    server.setDefaultReply(Reply::withStatus(status));
+    writeQueueFile(items(1, 2));
+
+    TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file), 5000ms);
+    QVERIFY(finished(queue.flush()));
+
+    QCOMPARE(server.bodies(), removed ? items(1, 2) : items(1, 1));
+    QCOMPARE(fileItems(), removed ? QList<QByteArray>() : items(1, 2));
 }
 
 void TestTrackingQueue::retryStartsWithTheFailedItem()
