@@ -27,7 +27,8 @@ namespace veltrin {
 // An actor: the object lives on a thread of its own, with its own network access manager, and
 // all its state is touched only there, one call at a time. enqueue() and flush() may be called
 // from any thread; they post the call and return a future that finishes with the call. Failures
-// are absorbed, never reported.
+// are absorbed, never reported. Requests take the desktop's proxy settings, never the
+// application proxy.
 class TrackingQueue final : public QObject {
     Q_OBJECT
 

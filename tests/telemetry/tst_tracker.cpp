@@ -599,6 +599,7 @@ void TestTracker::optOutOfThisProcess()
 
 int main(int argc, char** argv)
 {
+    test::clearProxyVariables(); // the servers stand on this machine
     QCoreApplication application(argc, argv);
     if (qEnvironmentVariableIsSet("VELTRIN_TEST_PRINT_OPT_OUT")) {
         std::fputs(Tracker::isTelemetryDisabled() ? "disabled" : "enabled", stdout);
