@@ -5,6 +5,7 @@
 #include "TelemetryFormats.h"
 #include "TrackingQueue.h"
 
+#include "platform/BootClockTimer.h"
 #include "platform/DeviceInfo.h"
 #include "platform/LocalErrorReporting.h"
 #include "platform/Preferences.h"
@@ -12,12 +13,9 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
-
-#include <time.h>
 
 namespace veltrin {
 
@@ -50,14 +48,6 @@ std::optional<QDateTime> dateFromReferenceSeconds(const QJsonValue& value)
     if (!hasIso8601Year(time))
         return std::nullopt;
     return time;
-}
-
-std::chrono::milliseconds bootTime()
-{
-    timespec time {};
-    ::clock_gettime(CLOCK_BOOTTIME, &time);
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
 }
 
 } // namespace
@@ -117,9 +107,8 @@ Tracker& Tracker::shared()
 Tracker::Tracker(Setup setup)
     : m_preferences(std::move(setup.preferences))
     , m_clock(setup.clock ? std::move(setup.clock) : [] { return QDateTime::currentDateTimeUtc(); })
-    , m_bootClock(setup.bootClock ? std::move(setup.bootClock) : bootTime)
+    , m_heartbeatTimer(std::move(setup.heartbeatTimer))
     , m_heartbeatInterval(setup.heartbeatInterval)
-    , m_heartbeatCheckInterval(setup.heartbeatCheckInterval)
 {
     auto sentry = std::make_shared<SentryTracker>(std::move(setup.errorReporting), setup.dsn);
 
@@ -204,48 +193,45 @@ void Tracker::startSession()
     m_sessionID = newUuidText();
     m_sessionStart = now();
     saveOpenSession(m_sessionStart, false);
-    delete m_heartbeat;
-    m_heartbeat = new QTimer(this);
-    m_heartbeat->setTimerType(Qt::PreciseTimer);
-    m_heartbeat->setSingleShot(true);
-    connect(m_heartbeat, &QTimer::timeout, this, &Tracker::runHeartbeat);
-    m_nextBeat = m_bootClock() + m_heartbeatInterval;
-    scheduleHeartbeat();
+    startHeartbeat();
     track(QStringLiteral("app_open"), now(),
         { { QStringLiteral("session_id"), TrackingValue::string(m_sessionID) } });
 }
 
-// Beats follow the boot clock, which runs on while the computer sleeps; Qt's timers stop then.
-// The timer only wakes the heartbeat up to look at that clock, at the latest after the check
-// interval.
-void Tracker::scheduleHeartbeat()
+// The thread sleeps from one beat to the next. Beats follow a clock that runs on while the
+// computer sleeps (Qt's timers stop then), so a beat due during a suspend is written at the wake.
+void Tracker::startHeartbeat()
 {
-    const std::chrono::milliseconds remaining = m_nextBeat - m_bootClock();
-    m_heartbeat->start(std::clamp(remaining, std::chrono::milliseconds(0), m_heartbeatCheckInterval));
+    if (!m_heartbeatTimer)
+        m_heartbeatTimer = std::make_shared<BootClockTimer>();
+    connect(m_heartbeatTimer.get(), &ContinuousTimer::timeout, this, &Tracker::runHeartbeat,
+        Qt::UniqueConnection);
+    m_heartbeatRunning = true;
+    m_nextBeat = m_heartbeatTimer->now() + m_heartbeatInterval;
+    m_heartbeatTimer->arm(m_nextBeat);
 }
 
 void Tracker::runHeartbeat()
 {
     // A beat already due when the session ended must not follow the clean-exit record.
-    if (!m_heartbeat)
+    if (!m_heartbeatRunning)
         return;
-    const std::chrono::milliseconds bootNow = m_bootClock();
-    if (bootNow >= m_nextBeat) {
+    const std::chrono::milliseconds clockNow = m_heartbeatTimer->now();
+    if (clockNow >= m_nextBeat) {
         saveOpenSession(now(), false);
         m_nextBeat += m_heartbeatInterval;
         // After a long sleep the next beat counts from this one.
-        if (m_nextBeat <= bootNow)
-            m_nextBeat = bootNow + m_heartbeatInterval;
+        if (m_nextBeat <= clockNow)
+            m_nextBeat = clockNow + m_heartbeatInterval;
     }
-    scheduleHeartbeat();
+    m_heartbeatTimer->arm(m_nextBeat);
 }
 
 void Tracker::endSession()
 {
-    if (m_heartbeat) {
-        m_heartbeat->stop();
-        delete m_heartbeat;
-        m_heartbeat = nullptr;
+    if (m_heartbeatRunning) {
+        m_heartbeatTimer->disarm();
+        m_heartbeatRunning = false;
     }
     saveOpenSession(now(), true);
 }

@@ -17,11 +17,10 @@
 #include <memory>
 #include <optional>
 
-class QTimer;
-
 namespace veltrin {
 
 class BackendTracker;
+class ContinuousTimer;
 class DeviceInfo;
 class ErrorReportingSdk;
 class EventTracker;
@@ -35,8 +34,6 @@ class Tracker final : public QObject {
 
 public:
     using Clock = std::function<QDateTime()>;
-    // Time since boot, suspended time included.
-    using BootClock = std::function<std::chrono::milliseconds()>;
 
     // The stored record of a session: compact JSON, points in time as seconds (with fraction)
     // since 2001-01-01T00:00:00Z.
@@ -65,11 +62,10 @@ public:
         QString queueFolder; // empty: the Application Support folder
         std::chrono::milliseconds requestTimeout { 60000 };
         std::chrono::milliseconds heartbeatInterval { 30000 };
-        // How often the heartbeat looks at the boot clock, so that a beat due during a suspend
-        // is written right after the wake.
-        std::chrono::milliseconds heartbeatCheckInterval { 1000 };
         Clock clock;
-        BootClock bootClock; // empty: CLOCK_BOOTTIME
+        // The heartbeat's clock, which runs on while the computer sleeps; absent: the system's,
+        // made when the session starts.
+        std::shared_ptr<ContinuousTimer> heartbeatTimer;
 
         static Setup system();
     };
@@ -103,27 +99,26 @@ public:
     std::optional<QString> lastEvent() const { return m_lastEvent; }
     QString sessionID() const { return m_sessionID; }
     QDateTime sessionStart() const { return m_sessionStart; }
-    bool isHeartbeatRunning() const { return m_heartbeat != nullptr; }
+    bool isHeartbeatRunning() const { return m_heartbeatRunning; }
     QList<std::shared_ptr<EventTracker>> trackers() const { return m_trackers; }
     BackendTracker& backend() const { return *m_backend; }
 
 private:
     QDateTime now() const;
-    void scheduleHeartbeat();
+    void startHeartbeat();
 
     std::shared_ptr<Preferences> m_preferences;
     Clock m_clock;
-    BootClock m_bootClock;
+    std::shared_ptr<ContinuousTimer> m_heartbeatTimer;
     std::chrono::milliseconds m_heartbeatInterval;
-    std::chrono::milliseconds m_heartbeatCheckInterval;
-    std::chrono::milliseconds m_nextBeat {};
+    std::chrono::milliseconds m_nextBeat {}; // on the heartbeat timer's clock
     std::shared_ptr<BackendTracker> m_backend;
     QList<std::shared_ptr<EventTracker>> m_trackers;
     bool m_enabled = false;
     std::optional<QString> m_lastEvent;
     QString m_sessionID;
     QDateTime m_sessionStart;
-    QTimer* m_heartbeat = nullptr;
+    bool m_heartbeatRunning = false;
 };
 
 } // namespace veltrin

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPromise>
@@ -22,6 +23,36 @@ namespace {
 // The queue writes at most 500 envelopes of well under a kilobyte each; a file far beyond that
 // did not come from us, and reading it whole would only cost memory.
 constexpr qint64 kMaxFileBytes = qint64(32) * 1024 * 1024;
+
+// The desktop's proxy settings, asked afresh for every request. A factory of the queue's own, so
+// that whatever the rest of the process makes of the application proxy does not reach it.
+class SystemProxyFactory final : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
+    {
+        return systemProxyForQuery(query);
+    }
+};
+
+// Errors Qt gives when the transfer broke off after the status line: the reply did not arrive
+// whole, whatever its status said. Every other error next to a status only mirrors the status
+// (404 as ContentNotFoundError, 407 as ProxyAuthenticationRequiredError).
+bool isBrokenTransfer(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyTimeoutError:
+        return true;
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -159,8 +190,7 @@ void TrackingQueue::send(const QByteArray& item, std::function<void(SendResult)>
 {
     if (!m_session) {
         m_session = new QNetworkAccessManager(this);
-        // Straight to the endpoint: the application's proxy is the preview's guard.
-        m_session->setProxy(QNetworkProxy::NoProxy);
+        m_session->setProxyFactory(new SystemProxyFactory); // the manager owns it
     }
     QNetworkRequest request(m_endpoint);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
@@ -180,9 +210,7 @@ TrackingQueue::SendResult TrackingQueue::classify(const QNetworkReply& reply)
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid())
         return error == QNetworkReply::NoError ? SendResult::sent : SendResult::retryLater;
-    // Connection, proxy and timeout errors after the status line: the reply did not arrive
-    // whole. Other codes only mirror the status (400 shows up as a protocol error).
-    if (error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied)
+    if (isBrokenTransfer(error))
         return SendResult::retryLater;
     const int code = status.toInt();
     if (code >= 200 && code <= 299)

@@ -27,7 +27,8 @@ namespace veltrin {
 // An actor: the object lives on a thread of its own, with its own network access manager, and
 // all its state is touched only there, one call at a time. enqueue() and flush() may be called
 // from any thread; they post the call and return a future that finishes with the call. Failures
-// are absorbed, never reported.
+// are absorbed, never reported. Requests take the desktop's proxy settings, never the
+// application proxy.
 class TrackingQueue final : public QObject {
     Q_OBJECT
 
@@ -70,7 +71,8 @@ public:
     static QByteArray encodeItems(const QList<QByteArray>& items);
     // Absent unless the bytes are a JSON array of strings that are all valid Base64.
     static std::optional<QList<QByteArray>> decodeItems(const QByteArray& bytes);
-    // 2xx and a finished reply without HTTP status: sent; 4xx: rejected; the rest: retryLater.
+    // By the HTTP status, unless the transfer broke off after it: 2xx sent, 4xx rejected, any
+    // other retryLater. Without a status: sent when the reply finished without error.
     static SendResult classify(const QNetworkReply& reply);
 
 private:

@@ -4,6 +4,8 @@
 // would, with an events endpoint where nothing listens. Header-only: it reads the session record
 // through the telemetry library, which only the application's tests link.
 
+#include "TestSupport.h"
+
 #include "platform/Preferences.h"
 #include "telemetry/Tracker.h"
 
@@ -35,6 +37,9 @@ struct ScratchHome {
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(
             QStringLiteral("VELTRIN_EVENTS_ENDPOINT"), QStringLiteral("http://127.0.0.1:9/v1/events"));
+        // Telemetry takes the desktop's proxy, also for this machine's addresses.
+        for (const QString& name : proxyVariables())
+            environment.remove(name);
         return environment;
     }
 

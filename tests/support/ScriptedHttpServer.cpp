@@ -1,6 +1,7 @@
 #include "ScriptedHttpServer.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
@@ -35,8 +36,9 @@ ScriptedHttpServer::Reply ScriptedHttpServer::Reply::stalled()
     return { Kind::stall, 0, {}, {} };
 }
 
-ScriptedHttpServer::ScriptedHttpServer()
+ScriptedHttpServer::ScriptedHttpServer(const QHostAddress& address)
     : m_thread(std::make_unique<QThread>())
+    , m_address(address)
 {
     m_thread->setObjectName(QStringLiteral("ScriptedHttpServer"));
     m_context = new QObject;
@@ -46,8 +48,9 @@ ScriptedHttpServer::ScriptedHttpServer()
         m_context,
         [this] {
             m_server = new QTcpServer(m_context);
+            m_server->setProxy(QNetworkProxy::NoProxy); // whatever the test makes the application proxy
             QObject::connect(m_server, &QTcpServer::newConnection, m_context, [this] { accept(); });
-            if (m_server->listen(QHostAddress::LocalHost, 0))
+            if (m_server->listen(m_address, 0))
                 m_port = m_server->serverPort();
         },
         Qt::BlockingQueuedConnection);
@@ -63,7 +66,12 @@ ScriptedHttpServer::~ScriptedHttpServer()
 
 QUrl ScriptedHttpServer::url() const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/v1/events").arg(m_port));
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(m_address.toString());
+    url.setPort(m_port);
+    url.setPath(QStringLiteral("/v1/events"));
+    return url;
 }
 
 void ScriptedHttpServer::script(const QList<Reply>& replies)

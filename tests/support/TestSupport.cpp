@@ -60,4 +60,19 @@ QDir screenshotDir()
     return QDir(scratch.path());
 }
 
+QStringList proxyVariables()
+{
+    QStringList names;
+    for (const char* scheme : { "http", "https", "ftp", "all", "no" })
+        names << QString::fromLatin1(scheme) + QStringLiteral("_proxy")
+              << QString::fromLatin1(scheme).toUpper() + QStringLiteral("_PROXY");
+    return names;
+}
+
+void clearProxyVariables()
+{
+    for (const QString& name : proxyVariables())
+        qunsetenv(name.toLatin1().constData());
+}
+
 } // namespace veltrin::test

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QPalette>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -27,5 +28,11 @@ std::optional<QDir> requestedScreenshotDir();
 // Where tests put the screenshots they take: the requested folder when there is one (to look at
 // them), else a temporary folder removed at exit.
 QDir screenshotDir();
+
+// The variables through which the desktop names its proxies. Tests whose servers stand on this
+// machine clear them, so that a developer's proxy neither sees their requests nor breaks them.
+QStringList proxyVariables();
+// Clears them in this process.
+void clearProxyVariables();
 
 } // namespace veltrin::test

@@ -1,4 +1,5 @@
 #include "ScriptedHttpServer.h"
+#include "TestSupport.h"
 
 #include "telemetry/BackendTracker.h"
 #include "telemetry/Tracker.h"
@@ -103,6 +104,7 @@ int main(int argc, char** argv)
 {
     if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0)
         return runAsApplication(argc, argv, std::strcmp(argv[2], "crash") == 0);
+    test::clearProxyVariables(); // the server stands on this machine; the launches inherit this
     QCoreApplication application(argc, argv);
     TestSharedTracker test;
     return QTest::qExec(&test, argc, argv);

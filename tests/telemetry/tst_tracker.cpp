@@ -1,3 +1,4 @@
+#include "FakeContinuousTimer.h"
 #include "RecordingPreferences.h"
 #include "ScriptedHttpServer.h"
 #include "TestSupport.h"
@@ -19,7 +20,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -72,6 +72,8 @@ private Q_SLOTS:
     void endpointFromTheEnvironment();
     void openSessionForm();
     void heartbeatFollowsTheBootClock();
+    void heartbeatWakesOncePerBeat_data();
+    void heartbeatWakesOncePerBeat();
     void threeEventsInOneLaunch();
     void optOutOfThisProcess_data();
     void optOutOfThisProcess();
@@ -87,7 +89,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<test::ScriptedHttpServer> m_server;
     QDateTime m_now;
-    std::optional<std::chrono::milliseconds> m_boot; // set: the boot clock, moved by hand
+    std::shared_ptr<test::FakeContinuousTimer> m_timer; // set: the heartbeat's clock, moved by hand
 };
 
 void TestTracker::init()
@@ -96,7 +98,7 @@ void TestTracker::init()
     QVERIFY(m_dir->isValid());
     m_server = std::make_unique<test::ScriptedHttpServer>();
     m_now = kFirstLaunch;
-    m_boot.reset();
+    m_timer.reset();
 }
 
 Launch TestTracker::launch(QStringList arguments, QProcessEnvironment environment,
@@ -119,10 +121,7 @@ Launch TestTracker::launch(QStringList arguments, QProcessEnvironment environmen
     setup.requestTimeout = 2s;
     setup.heartbeatInterval = heartbeat;
     setup.clock = [this] { return m_now; };
-    if (m_boot) {
-        setup.bootClock = [this] { return *m_boot; };
-        setup.heartbeatCheckInterval = 5ms;
-    }
+    setup.heartbeatTimer = m_timer;
     run.tracker = std::make_unique<Tracker>(std::move(setup));
     return run;
 }
@@ -325,21 +324,21 @@ void TestTracker::storedRecordsThatDoNotDecode()
 
 void TestTracker::heartbeatStopsAtTheQuit()
 {
-    m_boot = 0ms;
+    m_timer = std::make_shared<test::FakeContinuousTimer>();
     Launch run = launch({}, {}, 20ms);
     run.tracker->start();
     const QString write = QStringLiteral("set ") + kOpenSession;
     for (int beat = 1; beat <= 3; ++beat) {
-        *m_boot += 20ms;
-        QTRY_COMPARE(run.preferences->countOf(write), 1 + beat);
+        m_timer->advance(20ms);
+        QCOMPARE(run.preferences->countOf(write), 1 + beat);
     }
 
     run.tracker->endSession();
     const qsizetype afterQuit = run.preferences->countOf(write);
     QVERIFY(storedSession()->cleanExit);
-    // No timer is left to beat again, however much time passes.
-    QVERIFY(!run.tracker->findChild<QTimer*>());
-    *m_boot += 1h;
+    // Nothing is left to beat again, however much time passes.
+    QVERIFY(!m_timer->isArmed());
+    m_timer->advance(1h);
     QCoreApplication::processEvents();
     run.tracker->runHeartbeat(); // a beat that was already due writes nothing either
     QCOMPARE(run.preferences->countOf(write), afterQuit);
@@ -394,11 +393,12 @@ void TestTracker::telemetryOff()
     SettingsPreferences(m_dir->filePath(QStringLiteral("prefs")))
         .set(kOpenSession, QByteArray(R"({"id":"A","start":1,"lastSeen":2,"cleanExit":true})"));
 
+    m_timer = std::make_shared<test::FakeContinuousTimer>();
     Launch run = launch(arguments, env, 10ms);
     QVERIFY(!run.tracker->isEnabled());
     run.tracker->start();
     QVERIFY(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"));
-    QVERIFY(!run.tracker->findChild<QTimer*>()); // nothing could write later
+    QCOMPARE(m_timer->arms(), 0); // nothing could write later
     settle(run);
 
     QCOMPARE(run.preferences->log(), QStringList());
@@ -506,37 +506,67 @@ void TestTracker::openSessionForm()
 
 void TestTracker::heartbeatFollowsTheBootClock()
 {
-    m_boot = 1000s;
+    m_timer = std::make_shared<test::FakeContinuousTimer>(1000s);
     // The application's own interval.
     Launch run = launch({}, {}, Tracker::Setup::system().heartbeatInterval);
     run.tracker->start();
     const QString write = QStringLiteral("set ") + kOpenSession;
     QCOMPARE(run.preferences->countOf(write), 1);
-    auto* timer = run.tracker->findChild<QTimer*>();
-    QVERIFY(timer);
-    // Returns once the heartbeat has looked at the clocks as they are now.
-    const auto looked = [timer] { return QSignalSpy(timer, &QTimer::timeout).wait(5000); };
+    QCOMPARE(m_timer->deadline(), 1030s);
 
-    m_boot = 1000s + 29999ms;
-    QVERIFY(looked());
+    m_timer->advance(29999ms);
     QCOMPARE(run.preferences->countOf(write), 1);
-    m_boot = 1030s;
     m_now = kFirstLaunch.addSecs(30);
-    QTRY_COMPARE(run.preferences->countOf(write), 2);
+    m_timer->advance(1ms);
+    QCOMPARE(run.preferences->countOf(write), 2);
     QCOMPARE(storedSession()->lastSeen, m_now);
 
     // The computer sleeps ten minutes half-way to the next beat: the beat is written at the wake.
-    m_boot = 1045s + 600s;
+    m_timer->advance(15s);
     m_now = kFirstLaunch.addSecs(645);
-    QTRY_COMPARE(run.preferences->countOf(write), 3);
+    m_timer->advance(600s);
+    QCOMPARE(run.preferences->countOf(write), 3);
     QCOMPARE(storedSession()->lastSeen, m_now);
     // The next one comes a full interval after it.
-    *m_boot += 29s;
-    QVERIFY(looked());
+    m_timer->advance(29s);
     QCOMPARE(run.preferences->countOf(write), 3);
-    *m_boot += 1s;
-    QTRY_COMPARE(run.preferences->countOf(write), 4);
+    m_timer->advance(1s);
+    QCOMPARE(run.preferences->countOf(write), 4);
     QVERIFY(!storedSession()->cleanExit);
+    QCOMPARE(m_timer->wakes(), 3);
+}
+
+void TestTracker::heartbeatWakesOncePerBeat_data()
+{
+    QTest::addColumn<std::chrono::milliseconds>("step");
+    QTest::addColumn<std::chrono::milliseconds>("stretch");
+    QTest::addColumn<int>("beats");
+    QTest::addRow("95 s, clock read every 100 ms") << std::chrono::milliseconds(100ms)
+                                                   << std::chrono::milliseconds(95s) << 3;
+    QTest::addRow("95 s, clock read every 7 ms") << std::chrono::milliseconds(7ms)
+                                                 << std::chrono::milliseconds(95s) << 3;
+    QTest::addRow("just short of the first beat") << std::chrono::milliseconds(100ms)
+                                                  << std::chrono::milliseconds(29900ms) << 0;
+    QTest::addRow("ten minutes asleep") << std::chrono::milliseconds(600s) << std::chrono::milliseconds(600s)
+                                        << 1;
+}
+
+// The thread sleeps from beat to beat: however finely the clock moves, it is woken once per beat.
+void TestTracker::heartbeatWakesOncePerBeat()
+{
+    QFETCH(std::chrono::milliseconds, step);
+    QFETCH(std::chrono::milliseconds, stretch);
+    QFETCH(int, beats);
+    m_timer = std::make_shared<test::FakeContinuousTimer>();
+    Launch run = launch({}, {}, Tracker::Setup::system().heartbeatInterval);
+    run.tracker->start();
+    for (std::chrono::milliseconds moved {}; moved < stretch; moved += step)
+        m_timer->advance(step);
+
+    QCOMPARE(m_timer->wakes(), beats);
+    QCOMPARE(m_timer->arms(), 1 + beats);
+    QCOMPARE(run.preferences->countOf(QStringLiteral("set ") + kOpenSession), 1 + beats);
+    QVERIFY(m_timer->isArmed());
 }
 
 void TestTracker::threeEventsInOneLaunch()
@@ -599,6 +629,7 @@ void TestTracker::optOutOfThisProcess()
 
 int main(int argc, char** argv)
 {
+    test::clearProxyVariables(); // the servers stand on this machine
     QCoreApplication application(argc, argv);
     if (qEnvironmentVariableIsSet("VELTRIN_TEST_PRINT_OPT_OUT")) {
         std::fputs(Tracker::isTelemetryDisabled() ? "disabled" : "enabled", stdout);

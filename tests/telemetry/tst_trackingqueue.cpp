@@ -3,10 +3,13 @@
 
 #include "telemetry/TrackingQueue.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkProxy>
 #include <QNetworkReply>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -67,6 +70,10 @@ private Q_SLOTS:
     void outcomes();
     void classification_data();
     void classification();
+    void statuses_data();
+    void statuses();
+    void desktopProxy_data();
+    void desktopProxy();
     void retryStartsWithTheFailedItem();
     void restartResendsTheItemInFlight();
     void eventWhileInFlightJoinsTheRunningLoop();
@@ -93,6 +100,7 @@ private:
 void TestTrackingQueue::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
+    test::clearProxyVariables();
 }
 
 void TestTrackingQueue::init()
@@ -217,6 +225,17 @@ void TestTrackingQueue::classification_data()
         << int(QNetworkReply::RemoteHostClosedError) << QVariant(200) << Result::retryLater;
     QTest::addRow("unknown protocol")
         << int(QNetworkReply::ProtocolUnknownError) << QVariant() << Result::retryLater;
+    // Qt reports these statuses as errors of the proxy and authentication kind: still replies.
+    QTest::addRow("407") << int(QNetworkReply::ProxyAuthenticationRequiredError) << QVariant(407)
+                         << Result::rejected;
+    QTest::addRow("401") << int(QNetworkReply::AuthenticationRequiredError) << QVariant(401)
+                         << Result::rejected;
+    QTest::addRow("404 then cut off")
+        << int(QNetworkReply::RemoteHostClosedError) << QVariant(404) << Result::retryLater;
+    QTest::addRow("200 then timed out")
+        << int(QNetworkReply::OperationCanceledError) << QVariant(200) << Result::retryLater;
+    QTest::addRow("404 then the proxy closed")
+        << int(QNetworkReply::ProxyConnectionClosedError) << QVariant(404) << Result::retryLater;
 }
 
 void TestTrackingQueue::classification()
@@ -226,6 +245,170 @@ void TestTrackingQueue::classification()
     QFETCH(Result, result);
     const CannedReply reply(QNetworkReply::NetworkError(error), status);
     QCOMPARE(TrackingQueue::classify(reply), result);
+}
+
+void TestTrackingQueue::statuses_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("removed"); // sent or rejected; else the loop stops at the head
+    for (const int status : { 200, 204, 400, 401, 404, 407, 429 })
+        QTest::addRow("%d", status) << status << true;
+    for (const int status : { 301, 500, 503 })
+        QTest::addRow("%d", status) << status << false;
+}
+
+// As the endpoint's server answers them, through Qt's own reading of the reply.
+void TestTrackingQueue::statuses()
+{
+    QFETCH(int, status);
+    QFETCH(bool, removed);
+    test::ScriptedHttpServer server;
+    server.setDefaultReply(Reply::withStatus(status));
+    writeQueueFile(items(1, 2));
+
+    TrackingQueue queue(server.url(), QUrl::fromLocalFile(m_file), 5000ms);
+    QVERIFY(finished(queue.flush()));
+
+    QCOMPARE(server.bodies(), removed ? items(1, 2) : items(1, 1));
+    QCOMPARE(fileItems(), removed ? QList<QByteArray>() : items(1, 2));
+}
+
+namespace {
+
+const char* const kInNamespace = "VELTRIN_TEST_IN_NETWORK_NAMESPACE";
+// A public address of this machine inside the test's network namespace, so that nothing treats
+// it as loopback.
+const QString kPublicAddress = QStringLiteral("192.0.2.10");
+// A name that resolves nowhere: only a proxy can take a request for it.
+const QString kUnresolvable = QStringLiteral("events.veltrin.invalid");
+
+// "unshare" with a new user and network namespace, running the command there once the
+// namespace's loopback device is up and holds kPublicAddress.
+QStringList inNetworkNamespace(const QStringList& command)
+{
+    const QString setUp = QStringLiteral("ip link set lo up && ip addr add %1/32 dev lo"
+                                         " && exec \"$0\" \"$@\"");
+    return QStringList { QStringLiteral("--map-root-user"), QStringLiteral("--net"), QStringLiteral("sh"),
+               QStringLiteral("-c"), setUp.arg(kPublicAddress) }
+        + command;
+}
+
+// Runs the current row again in a network namespace of its own, where the only network is this
+// machine's and no request, nor a name lookup, can leave it.
+void runInNetworkNamespace(const char* function)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("unshare"), inNetworkNamespace({ QStringLiteral("true") }));
+    const bool available = probe.waitForFinished(30000) && probe.exitStatus() == QProcess::NormalExit
+        && probe.exitCode() == 0;
+    if (!available) {
+        const QByteArray why
+            = "no network namespace of our own (unshare, ip): " + probe.readAllStandardError().trimmed();
+        if (qEnvironmentVariable("CI") == u"true")
+            QFAIL(why.constData());
+        QSKIP(why.constData());
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kInNamespace), QStringLiteral("1"));
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("unshare"),
+        inNetworkNamespace({ QCoreApplication::applicationFilePath(),
+            QString::fromLatin1(function) + u':' + QString::fromUtf8(QTest::currentDataTag()) }));
+    QVERIFY(child.waitForFinished(120000));
+    const QByteArray output = child.readAll();
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+}
+
+} // namespace
+
+void TestTrackingQueue::desktopProxy_data()
+{
+    // "@proxy": the desktop's proxy; "@public": the address of the endpoint's own server.
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QString>("endpoint"); // "@public": the endpoint's own server
+    QTest::addColumn<bool>("applicationProxy"); // another part of the process sets one
+    QTest::addColumn<QByteArray>("proxySees"); // the request line's method and target; empty: nothing
+    QTest::addColumn<bool>("delivered");
+
+    const QString byName = QStringLiteral("http://%1/v1/events").arg(kUnresolvable);
+    const QByteArray postByName = "POST " + byName.toLatin1();
+    QTest::addRow("http_proxy") << QStringList { QStringLiteral("http_proxy=@proxy") } << byName << false
+                                << postByName << true;
+    QTest::addRow("HTTP_PROXY") << QStringList { QStringLiteral("HTTP_PROXY=@proxy") } << byName << false
+                                << postByName << true;
+    QTest::addRow("http_proxy, and an application proxy")
+        << QStringList { QStringLiteral("http_proxy=@proxy") } << byName << true << postByName << true;
+    // Without TLS on the far side the tunnel is refused, but the proxy was asked for it.
+    QTest::addRow("https_proxy, https endpoint")
+        << QStringList { QStringLiteral("https_proxy=@proxy") }
+        << QStringLiteral("https://%1/v1/events").arg(kUnresolvable) << false
+        << QByteArray("CONNECT " + kUnresolvable.toLatin1() + ":443") << false;
+    QTest::addRow("https_proxy, http endpoint")
+        << QStringList { QStringLiteral("https_proxy=@proxy") } << QStringLiteral("@public") << false
+        << QByteArray() << true;
+    QTest::addRow("no_proxy names the endpoint")
+        << QStringList { QStringLiteral("http_proxy=@proxy"), QStringLiteral("no_proxy=localhost,@public") }
+        << QStringLiteral("@public") << false << QByteArray() << true;
+    QTest::addRow("no desktop proxy, an application proxy")
+        << QStringList() << QStringLiteral("@public") << true << QByteArray() << true;
+}
+
+// The road of an envelope on a network that reaches the outside only through a proxy, which the
+// desktop names in the environment.
+void TestTrackingQueue::desktopProxy()
+{
+    if (!qEnvironmentVariableIsSet(kInNamespace)) {
+        runInNetworkNamespace("desktopProxy");
+        return;
+    }
+    QFETCH(QStringList, environment);
+    QFETCH(QString, endpoint);
+    QFETCH(bool, applicationProxy);
+    QFETCH(QByteArray, proxySees);
+    QFETCH(bool, delivered);
+
+    test::ScriptedHttpServer proxy;
+    // A tunnel would need TLS behind it; a plain request is answered by the proxy itself.
+    proxy.setResponder([](const test::ScriptedHttpServer::Request& request) {
+        return Reply::withStatus(request.method == "CONNECT" ? 502 : 200);
+    });
+    test::ScriptedHttpServer relay; // the application proxy, which must see nothing
+    test::ScriptedHttpServer server { QHostAddress(kPublicAddress) };
+    QVERIFY(server.url().port() > 0);
+
+    const QString proxyURL = QStringLiteral("http://127.0.0.1:%1").arg(proxy.url().port());
+    test::clearProxyVariables();
+    for (const QString& entry : std::as_const(environment)) {
+        const QString value = QString(entry.section(u'=', 1))
+                                  .replace(QStringLiteral("@proxy"), proxyURL)
+                                  .replace(QStringLiteral("@public"), kPublicAddress);
+        qputenv(entry.section(u'=', 0, 0).toLatin1().constData(), value.toLocal8Bit());
+    }
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::DefaultProxy);
+    if (applicationProxy)
+        QNetworkProxy::setApplicationProxy(QNetworkProxy(
+            QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(relay.url().port())));
+
+    writeQueueFile(items(1, 1));
+    const QUrl url = endpoint == u"@public" ? server.url() : QUrl(endpoint);
+    TrackingQueue queue(url, QUrl::fromLocalFile(m_file), 5000ms);
+    QVERIFY(finished(queue.flush()));
+
+    QCOMPARE(relay.requestCount(), 0);
+    if (proxySees.isEmpty()) {
+        QCOMPARE(proxy.requestCount(), 0);
+        QCOMPARE(server.bodies(), items(1, 1));
+    } else {
+        QCOMPARE(proxy.requestCount(), 1);
+        const test::ScriptedHttpServer::Request request = proxy.requests().constFirst();
+        QCOMPARE(request.method + ' ' + request.path, proxySees);
+        if (request.method == "POST")
+            QCOMPARE(request.body, item(1));
+        QCOMPARE(server.requestCount(), 0);
+    }
+    QCOMPARE(fileItems(), delivered ? QList<QByteArray>() : items(1, 1));
 }
 
 void TestTrackingQueue::retryStartsWithTheFailedItem()

@@ -1,4 +1,5 @@
 #include "ScriptedHttpServer.h"
+#include "TestSupport.h"
 
 #include "telemetry/TrackingQueue.h"
 
@@ -144,6 +145,7 @@ class TestTrackingQueueFaults : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { test::clearProxyVariables(); }
     void deliversEverythingInOrderAcrossRestarts();
 
 private:
