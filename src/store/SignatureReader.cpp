@@ -2,10 +2,9 @@
 
 #include "MimeReader.h"
 #include "QuotedPrintable.h"
+#include "platform/FileOperations.h"
 
 #include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -362,30 +361,24 @@ void readMultipart(SignatureLayout& layout, const QString& text, QStringView bod
 
 QString describedName(const QUrl& filePath)
 {
-    const QString name = QFileInfo(filePath.toLocalFile()).fileName();
+    const QString name = QString::fromUtf8(FileOperations::nativeFileName(filePath));
     return name.isEmpty() ? filePath.toDisplayString() : name;
 }
 
 } // namespace
 
-std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePath)
+std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePath, const FileOperations& files)
 {
-    QFile file(filePath.toLocalFile());
-    const auto unreadable = [&] {
+    const auto bytes = files.readFile(filePath, maxFileSize);
+    if (!bytes)
         return std::unexpected(Error { u"The file %1 could not be read: %2"_s.arg(
-            quotedPath(describedName(filePath)), file.errorString()) });
-    };
-    if (!file.open(QIODevice::ReadOnly))
-        return unreadable();
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return unreadable();
+            quotedPath(describedName(filePath)), bytes.error().description) });
 
     // The text is kept exactly as stored, a byte order mark included, so that saving writes back
     // the header block it was given.
     QStringDecoder decoder(QStringConverter::Utf8,
         QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    const QString text = decoder.decode(bytes);
+    const QString text = decoder.decode(*bytes);
     if (decoder.hasError())
         return std::unexpected(
             Error { u"The file %1 is not valid UTF-8 text."_s.arg(quotedPath(describedName(filePath))) });

@@ -1,6 +1,8 @@
 #include "FakeFileAttributes.h"
+#include "ScriptedFileOperations.h"
 #include "TestSupport.h"
 #include "store/SignatureReader.h"
+#include "store/SignatureRewriter.h"
 #include "store/SignatureWriter.h"
 
 #include <QFile>
@@ -109,12 +111,12 @@ void TestSavedShapes::savesInTheFilesOwnShape()
     const QByteArray before = test::readFixture(u"shapes/"_s + fixture + u".mailsignature"_s);
     QVERIFY(test::writeFile(path, before));
     const QUrl file = QUrl::fromLocalFile(path);
-    const auto loaded = SignatureReader::read(file);
+    const auto loaded = SignatureReader::read(file, veltrin::test::realFiles());
     QVERIFY(loaded);
 
     FakeFileAttributes attributes;
     int second = 0;
-    const SignatureWriter writer(attributes, [&second] { return noon.addSecs(second++); });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [&second] { return noon.addSecs(second++); });
 
     // Unchanged: the file as it was, byte for byte.
     QVERIFY(writer.save(file, loaded->header, loaded->html));
@@ -130,7 +132,7 @@ void TestSavedShapes::savesInTheFilesOwnShape()
     const auto saved = writer.save(file, loaded->header, edited);
     QVERIFY2(saved, saved ? "" : qPrintable(saved.error().description));
 
-    const auto reread = SignatureReader::read(file);
+    const auto reread = SignatureReader::read(file, veltrin::test::realFiles());
     QVERIFY(reread);
     QCOMPARE(reread->html, edited);
 

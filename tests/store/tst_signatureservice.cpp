@@ -3,7 +3,9 @@
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/Preferences.h"
 
+#include "FakeFileAttributes.h"
 #include "FakeFolderPanel.h"
+#include "ScriptedFileOperations.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -90,8 +92,10 @@ struct Fixture {
     SettingsPreferences preferences { dir.filePath(u"preferences"_s) };
     BookmarkFolderAccess folderAccess;
     test::FakeFolderPanel panel;
+    test::ScriptedFileOperations files;
+    test::FakeFileAttributes attributes;
     std::unique_ptr<SignatureService> service
-        = std::make_unique<SignatureService>(preferences, folderAccess, panel, home);
+        = std::make_unique<SignatureService>(preferences, folderAccess, panel, files, attributes, home);
 
     Fixture() { QDir().mkpath(home); }
 
@@ -399,7 +403,7 @@ void TestSignatureService::grantingAgainReplacesBookmark()
 
     // A new service (a later launch) finds the second folder.
     SettingsPreferences reopened(f.preferences.fileName());
-    SignatureService later(reopened, f.folderAccess, f.panel, f.home);
+    SignatureService later(reopened, f.folderAccess, f.panel, f.files, f.attributes, f.home);
     QVERIFY(later.restoreAccessFromBookmark());
     QCOMPARE(fileNames(later.signatures()), QStringList { u"two.mailsignature"_s });
 }
@@ -659,10 +663,10 @@ void TestSignatureService::equalNamesKeepListingOrder()
     QVERIFY(test::writeFile(QDir(folder).filePath(u"AllSignatures.plist"_s), namesPlist(entries)));
 
     QStringList listed;
-    f.service->setFolderLister([&listed](const QString& path) {
-        auto listing = SignatureService::listRegularFiles(path);
+    f.files.setLister([&listed, &f](const QUrl& folder) {
+        auto listing = f.files.real().listFolder(folder);
         std::shuffle(listing->begin(), listing->end(), std::mt19937(14));
-        for (const SignatureService::FolderEntry& entry : std::as_const(*listing))
+        for (const FolderEntry& entry : std::as_const(*listing))
             listed.append(entry.name);
         return listing;
     });
@@ -730,7 +734,7 @@ void TestSignatureService::listingFailures()
         QVERIFY(test::writeFile(path, "x"));
     if (kind == u"read error") {
         f.makeFolder(u"Signatures"_s, { u"a.mailsignature"_s });
-        f.service->setFolderLister([](const QString&) -> SignatureService::FolderListing {
+        f.files.setLister([](const QUrl&) -> std::expected<QList<FolderEntry>, Error> {
             return std::unexpected(Error { u"Input/output error"_s });
         });
     }

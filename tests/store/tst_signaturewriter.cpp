@@ -1,9 +1,11 @@
 #include "FakeFileAttributes.h"
+#include "ScriptedFileOperations.h"
 #include "FileLocks.h"
 #include "TestSupport.h"
 #include "platform/InodeFileAttributes.h"
 #include "store/MimeReader.h"
 #include "store/SignatureReader.h"
+#include "store/SignatureRewriter.h"
 #include "store/SignatureWriter.h"
 
 #include <QDir>
@@ -163,7 +165,7 @@ void TestSignatureWriter::firstSaveMakesTheFolderAndOneBackup()
     Workspace space;
     const QUrl file = space.signature(QStringLiteral("work.mailsignature"), oldText);
     InodeFileAttributes attributes;
-    const SignatureWriter writer(attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [] { return noon; });
     QVERIFY(writer.backups(file).isEmpty());
     QVERIFY(!QFileInfo::exists(space.path(QStringLiteral("VeltrinBackup"))));
 
@@ -186,7 +188,7 @@ void TestSignatureWriter::secondSaveInTheSameSecondWritesNothing()
     const QUrl file = space.signature(QStringLiteral("work.mailsignature"), oldText);
     InodeFileAttributes attributes;
     QDateTime now = noon;
-    const SignatureWriter writer(attributes, [&now] { return now; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [&now] { return now; });
     const bool lockable = space.canLock();
 
     QVERIFY2(writer.save(file, plainHeader, QStringLiteral("<p>first</p>")), "first save");
@@ -237,7 +239,7 @@ void TestSignatureWriter::textEndsWithOneLineFeed()
     QFETCH(QString, header);
     QFETCH(QString, html);
     QFETCH(QString, text);
-    QCOMPARE(SignatureWriter::composeText(header, html), text);
+    QCOMPARE(SignatureRewriter::composeText(header, html), text);
 }
 
 void TestSignatureWriter::stepsRunInOrder()
@@ -254,7 +256,7 @@ void TestSignatureWriter::stepsRunInOrder()
                 + u", backup " + QString::fromUtf8(QFileInfo::exists(backup) ? contents(backup) : "missing")
                 + u", file " + QString::fromUtf8(contents(path));
     });
-    const SignatureWriter writer(attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [] { return noon; });
 
     const auto saved = writer.save(file, plainHeader, QStringLiteral("<p>new</p>"));
     QVERIFY2(saved, why(saved));
@@ -275,7 +277,7 @@ void TestSignatureWriter::refusedLockStillSaves()
     const QUrl file = space.signature(QStringLiteral("work.mailsignature"), oldText);
     FakeFileAttributes attributes;
     attributes.refuseLock(QStringLiteral("no privilege"));
-    const SignatureWriter writer(attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [] { return noon; });
 
     const auto saved = writer.save(file, plainHeader, QStringLiteral("<p>new</p>"));
     QVERIFY2(saved, why(saved));
@@ -310,7 +312,7 @@ void TestSignatureWriter::savedFileHasPermissionsAndLock()
     // Whatever it had before: open to all and locked.
     QVERIFY(attributes.setPermissionsAndImmutable(path, 0666));
     QDateTime now = noon;
-    const SignatureWriter writer(attributes, [&now] { return now; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [&now] { return now; });
 
     for (const QString& html : { QStringLiteral("<p>one</p>"), QStringLiteral("<p>two</p>") }) {
         const auto saved = writer.save(file, plainHeader, html);
@@ -340,7 +342,8 @@ void TestSignatureWriter::failedStepLosesNothing_data()
     QTest::addRow("backup name taken")
         << QStringLiteral("taken") << QStringLiteral("already exists") << false << false;
     QTest::addRow("backup folder can't be made")
-        << QStringLiteral("no folder") << QStringLiteral("backup folder is missing") << false << false;
+        << QStringLiteral("no folder")
+        << QStringLiteral("backup folder can't be created (it is a regular file, not a folder)") << false << false;
     QTest::addRow("signature file unreadable")
         << QStringLiteral("missing") << QStringLiteral("can't be read") << false << false;
     QTest::addRow("signatures folder read-only")
@@ -385,7 +388,7 @@ void TestSignatureWriter::failedStepLosesNothing()
         fake.failLockWith(QStringLiteral("Could not lock \u201C%1\u201D: Read-only file system").arg(path));
         attributes = &fake;
     }
-    const SignatureWriter writer(*attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), *attributes, [] { return noon; });
     const QString html = QStringLiteral("<p>new</p>");
 
     const auto saved = writer.save(file, plainHeader, html);
@@ -416,7 +419,7 @@ void TestSignatureWriter::backupsAreTheSignaturesNewestFirst()
     const QUrl home = space.signature(QStringLiteral("home.mailsignature"), oldText);
     const QUrl dotted = space.signature(QStringLiteral(".dotted.mailsignature"), oldText);
     InodeFileAttributes attributes;
-    const SignatureWriter writer(attributes);
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes);
     QVERIFY(writer.backups(work).isEmpty());
 
     // Made in this order; their names sort otherwise.
@@ -476,7 +479,7 @@ void TestSignatureWriter::modificationDate()
     if (removed)
         QVERIFY(QFile::remove(file.toLocalFile()));
     InodeFileAttributes attributes;
-    const SignatureWriter writer(attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [] { return noon; });
 
     QCOMPARE(writer.modificationDate(file), removed ? noon : modified);
     const QDateTime before = QDateTime::currentDateTimeUtc();
@@ -526,8 +529,8 @@ void TestSignatureWriter::multipartHeaderBecomesSinglePart()
     QFETCH(QString, header);
     QFETCH(QString, rewritten);
     QVERIFY(declaresMultipart(header));
-    QCOMPARE(SignatureWriter::singlePartHeader(header), rewritten);
-    QCOMPARE(SignatureWriter::composeText(header, QStringLiteral("<p>x</p>")),
+    QCOMPARE(SignatureRewriter::singlePartHeader(header), rewritten);
+    QCOMPARE(SignatureRewriter::composeText(header, QStringLiteral("<p>x</p>")),
         rewritten + QStringLiteral("\n\n<p>x</p>\n"));
 }
 
@@ -566,7 +569,7 @@ void TestSignatureWriter::composedTextReadsBack()
         QStringLiteral("--b\nContent-Type: text/html\n\n<p>looks like a part</p>\n--b--\n"),
     };
     for (const QString& html : htmls) {
-        const SignatureContent read = SignatureReader::parse(SignatureWriter::composeText(header, html));
+        const SignatureContent read = SignatureReader::parse(SignatureRewriter::composeText(header, html));
         QCOMPARE(read.html, withFinalLineFeed(html));
         if (headerKept)
             QCOMPARE(read.header, header);
@@ -607,7 +610,7 @@ void TestSignatureWriter::generatedMultipartHeadersReadBack()
         if (header.contains(u"\n\n") || header.endsWith(u'\n') || !declaresMultipart(header))
             continue;
         ++tried;
-        const SignatureContent read = SignatureReader::parse(SignatureWriter::composeText(header, html));
+        const SignatureContent read = SignatureReader::parse(SignatureRewriter::composeText(header, html));
         if (read.html != html + u'\n' || declaresMultipart(read.header)
             || declaresQuotedPrintable(read.header))
             QFAIL(QByteArray("header " + escaped(header) + " was rewritten to " + escaped(read.header))
@@ -644,7 +647,7 @@ void TestSignatureWriter::savedFixtureReadsBack()
 
     InodeFileAttributes attributes;
     int second = 0;
-    const SignatureWriter writer(attributes, [&second] { return noon.addSecs(second++); });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [&second] { return noon.addSecs(second++); });
 
     // Unchanged: the file as it was.
     const auto unchanged = writer.save(signature.filePath, loaded->header, loaded->html);

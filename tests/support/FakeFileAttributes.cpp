@@ -9,8 +9,9 @@ void FakeFileAttributes::record(const QString& operation, const QString& path)
         m_hook(operation, path);
 }
 
-std::expected<void, Error> FakeFileAttributes::clearImmutable(const QString& path)
+std::expected<void, Error> FakeFileAttributes::clearImmutable(const QUrl& file)
 {
+    const QString path = file.toLocalFile();
     record(QStringLiteral("clear"), path);
     if (m_clearError)
         return std::unexpected(*m_clearError);
@@ -18,9 +19,9 @@ std::expected<void, Error> FakeFileAttributes::clearImmutable(const QString& pat
     return {};
 }
 
-std::expected<LockResult, Error> FakeFileAttributes::setPermissionsAndImmutable(
-    const QString& path, int posixPermissions)
+std::expected<LockResult, Error> FakeFileAttributes::setPermissionsAndImmutable(const QUrl& file, int posixPermissions)
 {
+    const QString path = file.toLocalFile();
     record(QStringLiteral("lock"), path);
     if (m_lockError)
         return std::unexpected(*m_lockError);
@@ -31,9 +32,9 @@ std::expected<LockResult, Error> FakeFileAttributes::setPermissionsAndImmutable(
     return LockResult { true, {} };
 }
 
-std::expected<bool, Error> FakeFileAttributes::isImmutable(const QString& path) const
+std::expected<bool, Error> FakeFileAttributes::isImmutable(const QUrl& file) const
 {
-    return m_immutable.contains(path);
+    return m_immutable.contains(file.toLocalFile());
 }
 
 std::optional<int> FakeFileAttributes::permissions(const QString& path) const
