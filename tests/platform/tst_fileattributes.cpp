@@ -1,5 +1,7 @@
 #include "platform/InodeFileAttributes.h"
 
+#include "FileLocks.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,26 +28,13 @@ int modeOf(const QString& path)
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
 }
 
-// Raises or lowers CAP_LINUX_IMMUTABLE in this thread's effective set.
-bool setImmutableCapability(bool effective)
-{
-    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
-    __user_cap_data_struct data[2] {};
-    if (::syscall(SYS_capget, &header, data) != 0)
-        return false;
-    const unsigned bit = 1u << (CAP_LINUX_IMMUTABLE % 32);
-    auto& word = data[CAP_LINUX_IMMUTABLE / 32].effective;
-    word = effective ? (word | bit) : (word & ~bit);
-    return ::syscall(SYS_capset, &header, data) == 0;
-}
-
 // A temporary folder whose files are unlocked before it is removed (a locked file can't be).
 class LockableDir final {
 public:
     LockableDir() = default;
     ~LockableDir()
     {
-        setImmutableCapability(true);
+        test::setImmutableCapability(true);
         for (const QString& path : std::as_const(m_paths))
             (void)m_attributes.clearImmutable(path);
     }
@@ -165,12 +154,12 @@ void TestFileAttributes::withoutPrivilegeOnlyPermissionsAreSet()
     if (privileged)
         QVERIFY(attributes.setPermissionsAndImmutable(locked, 0644).has_value());
     const QString path = dir.file(QStringLiteral("signature"), 0666);
-    if (!setImmutableCapability(false))
+    if (!test::setImmutableCapability(false))
         QSKIP("can't change this thread's capabilities");
     const auto lock = attributes.setPermissionsAndImmutable(path, 0600);
     const auto cleared = attributes.clearImmutable(path);
     const auto clearedLocked = attributes.clearImmutable(locked);
-    QVERIFY(setImmutableCapability(true) || !privileged);
+    QVERIFY(test::setImmutableCapability(true) || !privileged);
 
     QVERIFY2(lock.has_value(), why(lock).constData());
     QVERIFY(!lock->locked);

@@ -2,6 +2,16 @@
 
 namespace veltrin::test {
 
+namespace {
+
+// Files are told apart by their bytes, as the file system does.
+QString keyOf(const QUrl& file)
+{
+    return file.toString(QUrl::FullyEncoded);
+}
+
+} // namespace
+
 void FakeFileAttributes::record(const QString& operation, const QString& path)
 {
     m_calls.append(operation + u' ' + path);
@@ -15,7 +25,7 @@ std::expected<void, Error> FakeFileAttributes::clearImmutable(const QUrl& file)
     record(QStringLiteral("clear"), path);
     if (m_clearError)
         return std::unexpected(*m_clearError);
-    m_immutable.remove(path);
+    m_immutable.remove(keyOf(file));
     return {};
 }
 
@@ -25,21 +35,21 @@ std::expected<LockResult, Error> FakeFileAttributes::setPermissionsAndImmutable(
     record(QStringLiteral("lock"), path);
     if (m_lockError)
         return std::unexpected(*m_lockError);
-    m_permissions.insert(path, posixPermissions);
+    m_permissions.insert(keyOf(file), posixPermissions);
     if (m_refusal)
         return LockResult { false, *m_refusal };
-    m_immutable.insert(path);
+    m_immutable.insert(keyOf(file));
     return LockResult { true, {} };
 }
 
 std::expected<bool, Error> FakeFileAttributes::isImmutable(const QUrl& file) const
 {
-    return m_immutable.contains(file.toLocalFile());
+    return m_immutable.contains(keyOf(file));
 }
 
 std::optional<int> FakeFileAttributes::permissions(const QString& path) const
 {
-    const auto found = m_permissions.constFind(path);
+    const auto found = m_permissions.constFind(keyOf(QUrl::fromLocalFile(path)));
     if (found == m_permissions.constEnd())
         return std::nullopt;
     return *found;
