@@ -132,14 +132,22 @@ void declareUtf8(QString& block, bool inPart)
     block.replace(range.start + match.capturedStart(2), match.capturedLength(2), value);
 }
 
-// Gives the Content-Transfer-Encoding field a new value.
+// Gives the Content-Transfer-Encoding field a new value. Without one (which means 7bit), the
+// field is added after the Content-Type, in the block's own line ends.
 void declareTransferEncoding(QString& block, bool inPart, const QString& value)
 {
     const FieldRange range = fieldRange(block, QLatin1StringView("content-transfer-encoding"), inPart);
-    if (range.start < 0)
+    if (range.start >= 0) {
+        const qsizetype colon = block.indexOf(u':', range.start);
+        block.replace(colon + 1, range.end - colon - 1, u' ' + value);
         return;
-    const qsizetype colon = block.indexOf(u':', range.start);
-    block.replace(colon + 1, range.end - colon - 1, u' ' + value);
+    }
+    const FieldRange type = fieldRange(block, QLatin1StringView("content-type"), inPart);
+    if (type.start < 0)
+        return;
+    const qsizetype lineFeed = block.indexOf(u'\n');
+    const QString lineEnd = lineFeed > 0 && block[lineFeed - 1] == u'\r' ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    block.insert(type.end, lineEnd + u"Content-Transfer-Encoding: " + value);
 }
 
 void declareShownText(const QString& html, const SignatureLayout& layout, QString& block, bool inPart);
@@ -169,8 +177,11 @@ void declareShownText(const QString& html, const SignatureLayout& layout, QStrin
     if (!ascii && !Charset::isUtf8(layout.charset))
         declareUtf8(block, inPart);
     const QString& encoding = layout.transferEncoding;
+    // No declaration means 7bit, as much as an explicit one does.
+    const bool sevenBit = encoding.contains(QLatin1StringView("7bit"))
+        || fieldRange(block, QLatin1StringView("content-transfer-encoding"), inPart).start < 0;
     if ((encoding.contains(QLatin1StringView("base64")) && !SignatureReader::isBase64(html))
-        || (encoding.contains(QLatin1StringView("7bit")) && !ascii))
+        || (sevenBit && !ascii))
         declareTransferEncoding(block, inPart, QStringLiteral("8bit"));
 }
 
@@ -311,9 +322,13 @@ QByteArray composeMultipart(const QString& header, const QString& html, const QB
         const qsizetype sourceEnd = sourceStart
             + utf8Length(text.sliced(layout.sourceStart, layout.sourceEnd - layout.sourceStart));
         const QByteArrayView bytes(old);
+        // A delimiter that stood in the middle of the HTML's last line stays there: a line end
+        // goes in only where the old text had one, or where nothing follows.
+        const bool endedLine = layout.sourceEnd == layout.sourceStart || isLineBreak(oldText[layout.sourceEnd - 1]);
+        const bool last = sourceEnd == bytes.size();
         return joinedWithLineEnd(
             { bytes.first(headerStart), block, bytes.sliced(headerEnd, sourceStart - headerEnd), body },
-            lineEnd, bytes.sliced(sourceEnd));
+            endedLine || last ? lineEnd : QLatin1StringView(), bytes.sliced(sourceEnd));
     }
     // Still parts of this boundary: the header stays true. Otherwise the text is one HTML body.
     const std::optional<QString> line = findContentTypeLine(header);
