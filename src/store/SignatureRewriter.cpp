@@ -6,8 +6,11 @@
 #include "QuotedPrintableEncoder.h"
 #include "SignatureReader.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringDecoder>
+
+#include <algorithm>
 
 namespace veltrin {
 
@@ -192,30 +195,44 @@ bool isBase64Letter(QChar c)
         || u == u'/' || u == u'=';
 }
 
-// Puts back the cid: references that the reader turned into data: addresses. An address
-// that continues (a longer one pasted by the user) is not this image's.
+// Puts back the cid: references that the reader turned into data: addresses, in one pass for
+// all images. An address that continues (a longer one pasted by the user) is not this image's.
 // Built piece by piece: the addresses are often megabytes, the references a few characters.
 QString referencesBack(const QString& html, const QList<SignatureLayout::Image>& images)
 {
-    QString result = html;
+    QHash<QString, const QString*> idOf;
+    qsizetype longestPrefix = 0;
     for (const SignatureLayout::Image& image : images) {
-        const QStringView text(result);
-        QString replaced;
-        qsizetype copied = 0;
-        for (qsizetype found = indexOfAnchored(text, image.address, 4); found >= 0;
-             found = indexOfAnchored(text, image.address, 4, found + 1)) {
-            const qsizetype end = found + image.address.size();
-            if (end < text.size() && isBase64Letter(text[end]))
-                continue;
-            replaced += text.sliced(copied, found - copied);
-            replaced += u"cid:" + image.contentId;
-            copied = end;
-        }
-        if (copied == 0)
-            continue;
-        replaced += text.sliced(copied);
-        result = std::move(replaced);
+        if (!idOf.contains(image.address))
+            idOf.insert(image.address, &image.contentId);
+        const qsizetype base64 = image.address.indexOf(u";base64,");
+        longestPrefix = std::max(longestPrefix, base64 < 0 ? image.address.size() : base64 + 8);
     }
+    if (idOf.isEmpty())
+        return html;
+    const QStringView text(html);
+    QString result;
+    qsizetype copied = 0;
+    for (qsizetype found = text.indexOf(u"data:"); found >= 0; found = text.indexOf(u"data:", found + 5)) {
+        // The address runs over the media type to ";base64," and then over every Base64 letter.
+        const QStringView window = text.sliced(found, std::min(longestPrefix, text.size() - found));
+        const qsizetype marker = window.indexOf(u";base64,");
+        if (marker < 0)
+            continue;
+        qsizetype end = found + marker + 8;
+        while (end < text.size() && isBase64Letter(text[end]))
+            ++end;
+        const auto image = idOf.constFind(text.sliced(found, end - found).toString());
+        if (image == idOf.constEnd())
+            continue;
+        result += text.sliced(copied, found - copied);
+        result += u"cid:" + **image;
+        copied = end;
+        found = end - 5;
+    }
+    if (copied == 0)
+        return html;
+    result += text.sliced(copied);
     return result;
 }
 
