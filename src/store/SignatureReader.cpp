@@ -381,9 +381,10 @@ void readMultipart(SignatureLayout& layout, const QString& text, QStringView bod
     std::vector<ImageAddress> addresses;
     addresses.reserve(size_t(images.size()));
     for (const InlineImage& image : images) {
-        addresses.push_back({ image.contentId, dataAddress(mediaTypeOf(*image.part), image.part->body) });
-        if (addresses.back().address)
-            layout.images.append({ image.contentId, *addresses.back().address });
+        std::optional<QString> address = dataAddress(mediaTypeOf(*image.part), image.part->body);
+        if (address)
+            layout.images.append({ image.contentId, *address });
+        addresses.push_back({ image.contentId, std::move(address) });
     }
     html = rewriteObjects(replaceReferences(html, addresses), addresses);
     layout.content.html = std::move(html);
