@@ -80,6 +80,8 @@ private Q_SLOTS:
     void lockSetsPermissionsAndFlag();
     void withoutPrivilegeOnlyPermissionsAreSet();
     void missingFileFailsWithItsPath();
+    void neverThroughALink_data();
+    void neverThroughALink();
 };
 
 void TestFileAttributes::refusalsAreNotFailures_data()
@@ -193,6 +195,41 @@ void TestFileAttributes::missingFileFailsWithItsPath()
         QVERIFY2(description.contains(path), qPrintable(description));
         QVERIFY2(description.contains(qt_error_string(ENOENT)), qPrintable(description));
     }
+}
+
+// What took a signature's place: nothing it points at is unlocked, chmodded or locked.
+void TestFileAttributes::neverThroughALink_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addRow("link to a file outside") << QStringLiteral("link");
+    QTest::addRow("FIFO") << QStringLiteral("fifo");
+}
+
+void TestFileAttributes::neverThroughALink()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir outside;
+    QTemporaryDir dir;
+    const QString secret = outside.filePath(QStringLiteral("secret"));
+    QFile file(secret);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0640) == 0);
+    const QString path = dir.filePath(QStringLiteral("work.mailsignature"));
+    if (kind == u"link")
+        QVERIFY(QFile::link(secret, path));
+    else
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0640) == 0);
+    InodeFileAttributes attributes;
+    const auto locked = attributes.setPermissionsAndImmutable(path, 0600);
+    QVERIFY(!locked);
+    QVERIFY2(locked.error().description.contains(QStringLiteral("not a regular file")), why(locked));
+    QVERIFY(!attributes.clearImmutable(path));
+    QCOMPARE(modeOf(secret), 0640);
+    QCOMPARE(attributes.isImmutable(secret).value_or(true), false);
+    struct stat status { };
+    QVERIFY(::lstat(QFile::encodeName(path).constData(), &status) == 0);
+    QCOMPARE(int(status.st_mode & 07777), kind == u"link" ? 0777 : 0640);
 }
 
 QTEST_GUILESS_MAIN(TestFileAttributes)

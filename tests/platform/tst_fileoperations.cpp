@@ -84,6 +84,7 @@ private Q_SLOTS:
     void copyNeverReplaces();
     void namesStayBytes();
     void makeFolderTellsWhatIsInTheWay();
+    void everyWayOutClosesItsDescriptors();
 };
 
 // What stands at a signature's path instead of a file: read, copy and replace all refuse it,
@@ -277,6 +278,41 @@ void TestFileOperations::makeFolderTellsWhatIsInTheWay()
     const auto made = files.makeFolder(QUrl::fromLocalFile(dir.filePath(u"file"_qs)));
     QVERIFY(!made);
     QCOMPARE(made.error().description, u"it is a regular file, not a folder"_qs);
+}
+
+int openDescriptors()
+{
+    return int(QDir(u"/proc/self/fd"_qs).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+}
+
+// Failures and successes alike give their descriptors back: a thousand operations leave as
+// many open as before.
+void TestFileOperations::everyWayOutClosesItsDescriptors()
+{
+    QTemporaryDir dir;
+    const QByteArray fifo = native(dir.filePath(u"fifo"_qs));
+    const QByteArray link = native(dir.filePath(u"link"_qs));
+    const QByteArray big = native(dir.filePath(u"big"_qs));
+    const QByteArray small = native(dir.filePath(u"small"_qs));
+    QVERIFY(::mkfifo(fifo.constData(), 0644) == 0);
+    QVERIFY(::symlink("/dev/zero", link.constData()) == 0);
+    QVERIFY(writeBytes(big, QByteArray(200, 'x')));
+    QVERIFY(writeBytes(small, "small"));
+    NoFollowFileOperations files;
+    const int before = openDescriptors();
+    for (int i = 0; i < 100; ++i) {
+        QVERIFY(!files.readFile(FileOperations::fileUrl(fifo), 100));
+        QVERIFY(!files.readFile(FileOperations::fileUrl(link), 100));
+        QVERIFY(!files.readFile(FileOperations::fileUrl(big), 100));
+        QVERIFY(files.readFile(FileOperations::fileUrl(small), 100));
+        QVERIFY(!files.copyToNewFile(FileOperations::fileUrl(big), FileOperations::fileUrl(small), 100));
+        QVERIFY(!files.copyToNewFile(FileOperations::fileUrl(small), FileOperations::fileUrl(big), 100));
+        QVERIFY(files.replaceFile(FileOperations::fileUrl(small), "small"));
+        QVERIFY(!files.replaceFile(FileOperations::fileUrl(fifo), "x"));
+        QVERIFY(files.listFolder(QUrl::fromLocalFile(dir.path())));
+        QVERIFY(!files.listFolder(FileOperations::fileUrl(small)));
+    }
+    QCOMPARE(openDescriptors(), before);
 }
 
 QTEST_GUILESS_MAIN(TestFileOperations)
