@@ -3,6 +3,7 @@
 #include "FileLocks.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -215,6 +216,8 @@ void TestFileAttributes::neverThroughALink()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0640) == 0);
+    // Should the lock reach it after all, the folder can still be removed.
+    const auto unlock = qScopeGuard([&] { (void)InodeFileAttributes().clearImmutable(secret); });
     const QString path = dir.filePath(QStringLiteral("work.mailsignature"));
     if (kind == u"link")
         QVERIFY(QFile::link(secret, path));
