@@ -222,6 +222,8 @@ void TestSavedShapes::changesOnlyWhatTheEditNeeds()
     const auto reread = SignatureReader::read(file, test::realFiles());
     QVERIFY(reread);
     QCOMPARE(reread->html, edited);
+    const QString original = test::fixturePath(u"shapes/"_s + fixture + u".mailsignature"_s);
+    QCOMPARE(outsideReading(original, path).value(u"problems"_s).toArray(), QJsonArray());
 }
 
 QTEST_GUILESS_MAIN(TestSavedShapes)
