@@ -32,7 +32,8 @@ struct FolderEntry {
 
 // The one way store and telemetry reach files. Paths are local file URLs whose encoded form
 // carries the name's bytes as they are, so a name that is not UTF-8 still names its own file.
-// Nothing here follows a link, blocks on a FIFO or device, or reads past a size limit.
+// No file is read, copied or replaced through a link, nothing blocks on a FIFO or device, and
+// nothing reads past a size limit.
 class FileOperations {
 public:
     virtual ~FileOperations() = default;
@@ -52,7 +53,8 @@ public:
     // Creates the folder and any missing parents; an existing folder is no failure.
     virtual std::expected<void, Error> makeFolder(const QUrl& folder) = 0;
     // The folder's direct entries except hidden ones (names beginning with "."), in the
-    // order the file system gives them; an error when it can't be listed whole.
+    // order the file system gives them, each entry's status read without following it; an
+    // error when it can't be listed whole.
     virtual std::expected<QList<FolderEntry>, Error> listFolder(const QUrl& folder) const = 0;
     virtual std::optional<FileStatus> status(const QUrl& file) const = 0;
 

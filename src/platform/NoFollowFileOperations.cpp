@@ -336,9 +336,10 @@ std::expected<QList<FolderEntry>, Error> NoFollowFileOperations::listFolder(cons
     QByteArray path = nativePath(folder);
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    // The folder the user chose may be reached through a link; its entries never are.
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return std::unexpected(listingError(path, errno == ELOOP ? ENOTDIR : errno));
+        return std::unexpected(listingError(path, errno));
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
         const int error = errno;

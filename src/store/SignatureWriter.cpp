@@ -73,14 +73,17 @@ std::expected<SaveResult, Error> SignatureWriter::save(
     const auto folderMade = m_files.makeFolder(folder);
 
     const QUrl backup = backupFileUrl(filePath, m_now());
-    const auto old = m_files.copyToNewFile(filePath, backup, SignatureReader::maxFileSize);
-    if (!old) {
-        const QString reason = folderMade
-            ? old.error().description
-            : QStringLiteral("the backup folder can't be created (%1)").arg(folderMade.error().description);
+    const auto notBackedUp = [&](const QString& reason) {
         return std::unexpected(Error { QStringLiteral("Could not back up %1 to %2: %3. Nothing was written.")
                                            .arg(quoted(filePath), quoted(backup), reason) });
-    }
+    };
+    // Without a folder of its own (a link in its place leads elsewhere) the copy is not made.
+    if (!folderMade)
+        return notBackedUp(
+            QStringLiteral("the backup folder can't be created (%1)").arg(folderMade.error().description));
+    const auto old = m_files.copyToNewFile(filePath, backup, SignatureReader::maxFileSize);
+    if (!old)
+        return notBackedUp(old.error().description);
 
     const QByteArray bytes = SignatureRewriter::composeFile(header, html, *old);
     if (const auto written = m_files.replaceFile(filePath, bytes); !written) {

@@ -351,6 +351,9 @@ void TestSignatureWriter::failedStepLosesNothing_data()
     QTest::addRow("backup folder can't be made")
         << QStringLiteral("no folder")
         << QStringLiteral("backup folder can't be created (it is a regular file, not a folder)") << false << false;
+    QTest::addRow("backup folder is a link to another folder")
+        << QStringLiteral("linked folder")
+        << QStringLiteral("backup folder can't be created (it is a symbolic link, not a folder)") << false << false;
     QTest::addRow("signature file unreadable")
         << QStringLiteral("missing") << QStringLiteral("can't be read") << false << false;
     QTest::addRow("signatures folder read-only")
@@ -375,6 +378,7 @@ void TestSignatureWriter::failedStepLosesNothing()
     InodeFileAttributes real;
     FakeFileAttributes fake;
     FileAttributes* attributes = &real;
+    QTemporaryDir elsewhere;
 
     if ((failure == u"locked folder" || failure == u"locked file") && !space.canLock())
         QSKIP("this process can't set the immutable attribute here (no CAP_LINUX_IMMUTABLE or no support)");
@@ -382,6 +386,8 @@ void TestSignatureWriter::failedStepLosesNothing()
         QVERIFY(test::writeFile(backup, earlierBackup));
     } else if (failure == u"no folder") {
         QVERIFY(test::writeFile(space.path(QStringLiteral("VeltrinBackup")), "a file in the way"));
+    } else if (failure == u"linked folder") {
+        QVERIFY(QFile::link(elsewhere.path(), space.path(QStringLiteral("VeltrinBackup"))));
     } else if (failure == u"missing") {
         QVERIFY(QFile::remove(path));
     } else if (failure == u"locked folder") {
@@ -417,6 +423,8 @@ void TestSignatureWriter::failedStepLosesNothing()
     }
     // Nothing lost: the old text is in the file or in this save's backup.
     QVERIFY(now == oldText || contents(backup) == oldText);
+    // Nothing written outside the signatures folder.
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestSignatureWriter::backupsAreTheSignaturesNewestFirst()
