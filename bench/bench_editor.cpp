@@ -5,6 +5,8 @@
 #include "app/editor/PreviewModule.h"
 #include "preview/HTMLPreviewView.h"
 #include "app/editor/SignatureEditorDetailView.h"
+#include "platform/InodeFileAttributes.h"
+#include "platform/NoFollowFileOperations.h"
 #include "platform/ProcRunningApplications.h"
 
 #include <QApplication>
@@ -84,7 +86,10 @@ Fixture& fixture()
 void keystrokes(benchmark::State& state, bool inImageLine)
 {
     ProcRunningApplications running;
-    SignatureEditorDetailView editor(running);
+    NoFollowFileOperations files;
+    InodeFileAttributes attributes;
+    const SignatureStorage storage(files, attributes);
+    SignatureEditorDetailView editor(running, storage);
     editor.setSignature(fixture().first);
     editor.resize(1000, 700);
     editor.show();
@@ -172,7 +177,10 @@ BENCHMARK(BM_MailProbe)->Unit(benchmark::kMicrosecond);
 void BM_SwitchSelection(benchmark::State& state)
 {
     ProcRunningApplications running;
-    SignatureEditorDetailView editor(running);
+    NoFollowFileOperations files;
+    InodeFileAttributes attributes;
+    const SignatureStorage storage(files, attributes);
+    SignatureEditorDetailView editor(running, storage);
     editor.setSignature(fixture().first);
     editor.resize(1000, 700);
     editor.show();

@@ -1,6 +1,7 @@
 #include "store/QuotedPrintable.h"
 #include "store/SignatureFile.h"
 #include "store/SignatureReader.h"
+#include "store/SignatureRewriter.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -164,6 +165,59 @@ void BM_DecodeUtf8(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * bytes.size());
 }
 BENCHMARK(BM_DecodeUtf8)->Unit(benchmark::kMillisecond);
+
+// A multipart signature with N small images, each referred to once by an img element and
+// every tenth also by an OBJECT element: the read must take time in proportion to N.
+QString manyImagesSignature(int count)
+{
+    const QString boundary = u"Many-Images=_9"_s;
+    QString html;
+    QString parts;
+    const QString pixel = QString::fromLatin1(QByteArray(60, '\x7f').toBase64());
+    for (int i = 0; i < count; ++i) {
+        const QString id = u"img"_s + QString::number(i) + u"@veltrin"_s;
+        html += u"<img src=\"cid:"_s + id + u"\">"_s;
+        if (i % 10 == 0)
+            html += u"<object type=\"image/png\" data=\"cid:"_s + id + u"\"></object>"_s;
+        if (i % 8 == 7)
+            html += u"\n"_s;
+        parts += u"--"_s + boundary + u"\nContent-Transfer-Encoding: base64\nContent-Type: image/png\nContent-Id: <"_s
+            + id + u">\n\n"_s + pixel + u"\n"_s;
+    }
+    return u"Content-Type: multipart/related;\n\tboundary=\""_s + boundary + u"\"\nMime-Version: 1.0\n\n--"_s
+        + boundary + u"\nContent-Type: text/html; charset=utf-8\n\n<p>"_s + html + u"</p>\n"_s + parts + u"--"_s
+        + boundary + u"--\n"_s;
+}
+
+void BM_ParseManyImages(benchmark::State& state)
+{
+    const QString text = manyImagesSignature(int(state.range(0)));
+    for (auto _ : state) {
+        SignatureContent content = SignatureReader::parse(text);
+        if (!content.html.startsWith(u"<p><img src=\"data:image/png;base64,"_s))
+            state.SkipWithError("images were not put in");
+        benchmark::DoNotOptimize(content.html.constData());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_ParseManyImages)->RangeMultiplier(10)->Range(100, 10'000)->Complexity()->Unit(benchmark::kMillisecond);
+
+// Its counterpart in a save: the edited HTML back into the file, every image a cid: again.
+void BM_ComposeManyImages(benchmark::State& state)
+{
+    const QString text = manyImagesSignature(int(state.range(0)));
+    const QByteArray old = text.toUtf8();
+    const SignatureContent content = SignatureReader::parse(text);
+    const QString edited = content.html + u"<p>edited</p>"_s;
+    for (auto _ : state) {
+        const QByteArray bytes = SignatureRewriter::composeFile(content.header, edited, old);
+        if (!bytes.contains("<p><img src=\"cid:img0@veltrin\">"))
+            state.SkipWithError("references were not put back");
+        benchmark::DoNotOptimize(bytes.constData());
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_ComposeManyImages)->RangeMultiplier(10)->Range(100, 10'000)->Complexity()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

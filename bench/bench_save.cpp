@@ -1,5 +1,7 @@
 #include "platform/InodeFileAttributes.h"
 #include "store/SignatureReader.h"
+#include "platform/NoFollowFileOperations.h"
+#include "store/SignatureRewriter.h"
 #include "store/SignatureWriter.h"
 
 #include <QFile>
@@ -84,15 +86,16 @@ void save(benchmark::State& state, QString header, QString html, const QByteArra
     const QString path = dir.filePath(QStringLiteral("work.mailsignature"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)
-        || file.write(initial.isEmpty() ? SignatureWriter::composeText(header, html).toUtf8() : initial)
+        || file.write(initial.isEmpty() ? SignatureRewriter::composeText(header, html).toUtf8() : initial)
             < 0) {
         state.SkipWithError("can't write the signature file");
         return;
     }
     file.close();
     InodeFileAttributes attributes;
+    NoFollowFileOperations files;
     QDateTime now = QDateTime(QDate(2025, 1, 31), QTime(12, 0), Qt::UTC);
-    const SignatureWriter writer(attributes, [&now] { return now; });
+    const SignatureWriter writer(files, attributes, [&now] { return now; });
     const QUrl url = QUrl::fromLocalFile(path);
     bool locked = true;
     const QString edited = html + QStringLiteral("<br>");
@@ -119,7 +122,7 @@ void save(benchmark::State& state, QString header, QString html, const QByteArra
 void compose(benchmark::State& state, const QString& header, const QString& html)
 {
     for (auto _ : state)
-        benchmark::DoNotOptimize(SignatureWriter::composeText(header, html).toUtf8());
+        benchmark::DoNotOptimize(SignatureRewriter::composeText(header, html).toUtf8());
     state.SetBytesProcessed(int64_t(state.iterations()) * html.toUtf8().size());
 }
 

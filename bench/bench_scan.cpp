@@ -3,6 +3,8 @@
 #include "platform/FolderPanel.h"
 #include "platform/Preferences.h"
 #include "store/MailPropertyLists.h"
+#include "platform/InodeFileAttributes.h"
+#include "platform/NoFollowFileOperations.h"
 #include "store/SignatureService.h"
 
 #include <benchmark/benchmark.h>
@@ -110,7 +112,9 @@ void scan(benchmark::State& state, bool binary)
     MemoryPreferences preferences;
     BookmarkFolderAccess access;
     NoPanel panel;
-    SignatureService service(preferences, access, panel, folder.dir.path());
+    NoFollowFileOperations files;
+    InodeFileAttributes attributes;
+    SignatureService service(preferences, access, panel, files, attributes, folder.dir.path());
     for (auto _ : state) {
         service.loadSignatures(folder.url(), true);
         if (service.signatures().size() != count)
@@ -137,8 +141,8 @@ void BM_ReadPropertyLists(benchmark::State& state)
 {
     const SignatureFolder folder(int(state.range(0)), state.range(1) != 0);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(MailPropertyLists::readSignatureNames(folder.url()));
-        benchmark::DoNotOptimize(MailPropertyLists::readAccountsMap(folder.url()));
+        benchmark::DoNotOptimize(SignatureService::readSignatureNames(folder.url()));
+        benchmark::DoNotOptimize(SignatureService::readAccountsMap(folder.url()));
     }
     state.SetLabel(state.range(1) ? "binary" : "XML");
 }

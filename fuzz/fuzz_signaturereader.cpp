@@ -1,4 +1,5 @@
 #include "store/SignatureFile.h"
+#include "store/SignatureRewriter.h"
 #include "store/SignatureWriter.h"
 
 #include <QCoreApplication>
@@ -31,9 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (content) {
         const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
         // A text the user left alone is written back as it was.
-        if (veltrin::SignatureWriter::composeFile(content->header, content->html, bytes) != bytes)
+        if (veltrin::SignatureRewriter::composeFile(content->header, content->html, bytes) != bytes)
             __builtin_trap();
-        (void)veltrin::SignatureWriter::composeFile(
+        (void)veltrin::SignatureRewriter::composeFile(
             content->header, content->html + u"<p>\u00E9=41</p>", bytes);
     }
     return 0;

@@ -1,6 +1,6 @@
 #include "InodeFileAttributes.h"
 
-#include <QFile>
+#include "platform/FileOperations.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -16,10 +16,22 @@ namespace {
 // Closes the descriptor on every way out.
 class Descriptor final {
 public:
-    explicit Descriptor(const QString& path)
-        // Non-blocking so that a FIFO in the way doesn't hang the open.
-        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
+    // Non-blocking so that a FIFO in the way doesn't hang the open; never through a link, and
+    // only a regular file or a folder, so that nothing a link points at is changed.
+    explicit Descriptor(const QUrl& file)
+        : m_fd(::open(FileOperations::nativePath(file).constData(),
+              O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW))
     {
+        if (m_fd < 0) {
+            m_error = errno;
+            return;
+        }
+        struct stat status { };
+        if (::fstat(m_fd, &status) != 0 || (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode))) {
+            ::close(m_fd);
+            m_fd = -1;
+            m_error = ELOOP;
+        }
     }
     ~Descriptor()
     {
@@ -30,9 +42,11 @@ public:
 
     int get() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }
+    int error() const { return m_error; }
 
 private:
     int m_fd;
+    int m_error = 0;
 };
 
 QString systemReason(int errorNumber)
@@ -40,10 +54,11 @@ QString systemReason(int errorNumber)
     return qt_error_string(errorNumber);
 }
 
-Error failure(const QString& what, const QString& path, int errorNumber)
+Error failure(const QString& what, const QUrl& file, int errorNumber)
 {
+    const QString reason = errorNumber == ELOOP ? QStringLiteral("it is not a regular file or a folder") : systemReason(errorNumber);
     return Error {
-        QStringLiteral("Could not %1 %2: %3").arg(what, quotedPath(path), systemReason(errorNumber))
+        QStringLiteral("Could not %1 %2: %3").arg(what, quotedPath(FileOperations::displayPath(file)), reason)
     };
 }
 
@@ -83,11 +98,11 @@ bool InodeFileAttributes::isRefusal(int errorNumber)
     }
 }
 
-std::expected<void, Error> InodeFileAttributes::clearImmutable(const QString& path)
+std::expected<void, Error> InodeFileAttributes::clearImmutable(const QUrl& path)
 {
     const Descriptor file(path);
     if (!file.isOpen())
-        return std::unexpected(failure(QStringLiteral("open"), path, errno));
+        return std::unexpected(failure(QStringLiteral("open"), path, file.error()));
     int flags = 0;
     if (const int error = readFlags(file.get(), flags)) {
         // No attribute here means nothing to clear.
@@ -102,12 +117,11 @@ std::expected<void, Error> InodeFileAttributes::clearImmutable(const QString& pa
     return {};
 }
 
-std::expected<LockResult, Error> InodeFileAttributes::setPermissionsAndImmutable(
-    const QString& path, int posixPermissions)
+std::expected<LockResult, Error> InodeFileAttributes::setPermissionsAndImmutable(const QUrl& path, int posixPermissions)
 {
     const Descriptor file(path);
     if (!file.isOpen())
-        return std::unexpected(failure(QStringLiteral("open"), path, errno));
+        return std::unexpected(failure(QStringLiteral("open"), path, file.error()));
 
     int flags = 0;
     const int readError = readFlags(file.get(), flags);
@@ -133,11 +147,11 @@ std::expected<LockResult, Error> InodeFileAttributes::setPermissionsAndImmutable
     return LockResult { true, {} };
 }
 
-std::expected<bool, Error> InodeFileAttributes::isImmutable(const QString& path) const
+std::expected<bool, Error> InodeFileAttributes::isImmutable(const QUrl& path) const
 {
     const Descriptor file(path);
     if (!file.isOpen())
-        return std::unexpected(failure(QStringLiteral("open"), path, errno));
+        return std::unexpected(failure(QStringLiteral("open"), path, file.error()));
     int flags = 0;
     if (const int error = readFlags(file.get(), flags)) {
         if (isRefusal(error) && error != EPERM)

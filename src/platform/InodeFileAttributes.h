@@ -14,10 +14,12 @@ public:
     InodeFileAttributes() = default;
     Q_DISABLE_COPY_MOVE(InodeFileAttributes)
 
-    std::expected<void, Error> clearImmutable(const QString& path) override;
-    std::expected<LockResult, Error> setPermissionsAndImmutable(
-        const QString& path, int posixPermissions) override;
-    std::expected<bool, Error> isImmutable(const QString& path) const override;
+    using FileAttributes::clearImmutable;
+    using FileAttributes::isImmutable;
+    using FileAttributes::setPermissionsAndImmutable;
+    std::expected<void, Error> clearImmutable(const QUrl& file) override;
+    std::expected<LockResult, Error> setPermissionsAndImmutable(const QUrl& file, int posixPermissions) override;
+    std::expected<bool, Error> isImmutable(const QUrl& file) const override;
 
     // True for the errors that mean "no privilege" or "no such attribute here" rather
     // than a real failure.

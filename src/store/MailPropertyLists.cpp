@@ -1,8 +1,7 @@
 #include "MailPropertyLists.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "platform/FileOperations.h"
+
 #include <QRegularExpression>
 #include <QStringDecoder>
 
@@ -332,22 +331,15 @@ PlistPtr parse(const QByteArray& raw)
     return PlistPtr(root);
 }
 
-std::optional<QByteArray> readListFile(const QUrl& folder, const QString& fileName)
+std::optional<QByteArray> readListFile(const FileOperations& files, const QUrl& folder, const QString& fileName)
 {
-    // QDir("") would be the working folder.
-    if (!folder.isLocalFile() || folder.toLocalFile().isEmpty())
+    if (!folder.isLocalFile() || folder.path().isEmpty())
         return std::nullopt;
-    const QString path = QDir(folder.toLocalFile()).filePath(fileName);
-    if (!QFileInfo::exists(path))
+    // Not a regular file (a FIFO would block the scan), too large or unreadable: no list.
+    auto data = files.readFile(FileOperations::child(folder, fileName.toUtf8()), MailPropertyLists::maxFileSize);
+    if (!data)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    // One byte more than allowed tells an oversized file from one of exactly the limit.
-    QByteArray data = file.read(MailPropertyLists::maxFileSize + 1);
-    if (data.size() > MailPropertyLists::maxFileSize || file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return data;
+    return *std::move(data);
 }
 
 bool isType(plist_t node, plist_type type)
@@ -399,15 +391,15 @@ void forEachDictValue(plist_t dict, Visit visit)
 
 } // namespace
 
-QHash<QString, QString> MailPropertyLists::readSignatureNames(const QUrl& folder)
+QHash<QString, QString> MailPropertyLists::readSignatureNames(const FileOperations& files, const QUrl& folder)
 {
-    const auto data = readListFile(folder, signatureNamesFileName);
+    const auto data = readListFile(files, folder, signatureNamesFileName);
     return data ? signatureNamesFromData(*data) : QHash<QString, QString>();
 }
 
-QHash<QString, QStringList> MailPropertyLists::readAccountsMap(const QUrl& folder)
+QHash<QString, QStringList> MailPropertyLists::readAccountsMap(const FileOperations& files, const QUrl& folder)
 {
-    const auto data = readListFile(folder, accountsMapFileName);
+    const auto data = readListFile(files, folder, accountsMapFileName);
     return data ? accountsMapFromData(*data) : QHash<QString, QStringList>();
 }
 

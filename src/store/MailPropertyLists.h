@@ -8,6 +8,8 @@
 
 namespace veltrin {
 
+class FileOperations;
+
 // Mail's two property lists in the signatures folder, read into maps keyed by signature id.
 // Silent: a missing, unreadable, malformed, oversized or too deeply nested list, or one whose
 // structure is not what Mail writes, gives an empty map.
@@ -24,8 +26,8 @@ public:
     static constexpr int maxNestingDepth = 64;
     static constexpr qint64 maxNodeCount = 1'000'000;
 
-    static QHash<QString, QString> readSignatureNames(const QUrl& folder);
-    static QHash<QString, QStringList> readAccountsMap(const QUrl& folder);
+    static QHash<QString, QString> readSignatureNames(const FileOperations& files, const QUrl& folder);
+    static QHash<QString, QStringList> readAccountsMap(const FileOperations& files, const QUrl& folder);
 
     // The same on the bytes of a list (XML or binary).
     static QHash<QString, QString> signatureNamesFromData(const QByteArray& data);

@@ -32,6 +32,10 @@ struct SignatureFile {
     QUrl parentFolderURL;
     QStringList accountEmails;
     std::optional<QString> errorMessage;
+    // Size in bytes and last content change as the scan found them, for the list to show
+    // without reading the disk again.
+    qint64 fileSize = 0;
+    QDateTime scannedModificationDate;
 
     // Fails only when the file can't be read as UTF-8 text.
     std::expected<SignatureContent, Error> loadContent() const;

@@ -2,15 +2,16 @@
 
 #include "MimeReader.h"
 #include "QuotedPrintable.h"
+#include "platform/FileOperations.h"
 
 #include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -161,50 +162,72 @@ struct InlineImage {
     const MIMEPartView* part;
 };
 
-// Replaces "cid:" + id with the address. A reference that also spells a longer content id of
-// another image ("cid:logo2" while replacing "logo") is left for that image.
-QString replaceReferences(
-    const QString& html, const QString& contentId, const QString& address, const QList<QString>& longerIds)
-{
-    const QString needle = u"cid:"_s + contentId;
-    const QStringView text(html);
-    std::vector<qsizetype> positions;
-    // Base64 holds no ":", so the search skips inlined images quickly.
-    for (qsizetype found = indexOfAnchored(text, needle, 3); found >= 0;
-         found = indexOfAnchored(text, needle, 3, found + needle.size())) {
-        const QStringView after = text.sliced(found + 4);
-        if (std::none_of(
-                longerIds.begin(), longerIds.end(), [&](const QString& id) { return after.startsWith(id); }))
-            positions.push_back(found);
-    }
-    if (positions.empty())
-        return html;
+// Every image's content id and, when its Base64 decodes, its data address, in part order.
+struct ImageAddress {
+    QString contentId;
+    std::optional<QString> address;
+};
 
-    QString result;
-    result.reserve(html.size() + qsizetype(positions.size()) * (address.size() - needle.size()));
-    qsizetype copied = 0;
-    for (const qsizetype position : positions) {
-        result += text.sliced(copied, position - copied);
-        result += address;
-        copied = position + needle.size();
+// Replaces each "cid:" + id with the address of the first image of that id that decodes, in
+// one pass for all images. A reference that spells a longer content id of another image
+// ("cid:logo2" beside "logo") belongs to that image, and stays when it does not decode.
+QString replaceReferences(const QString& html, const std::vector<ImageAddress>& images)
+{
+    QHash<QString, const QString*> byId;
+    std::vector<qsizetype> lengths;
+    for (const ImageAddress& image : images) {
+        const auto found = byId.find(image.contentId);
+        if (found == byId.end())
+            byId.insert(image.contentId, image.address ? &*image.address : nullptr);
+        else if (!*found && image.address)
+            *found = &*image.address;
+        lengths.push_back(image.contentId.size());
     }
+    // Longest first: the first length that names an image decides.
+    std::sort(lengths.begin(), lengths.end(), std::greater<>());
+    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+
+    const QStringView text(html);
+    QString result;
+    qsizetype copied = 0;
+    bool changed = false;
+    // Base64 holds no ":", so the search skips inlined images quickly.
+    for (qsizetype found = text.indexOf(u"cid:"_s); found >= 0; found = text.indexOf(u"cid:"_s, found + 4)) {
+        const qsizetype idStart = found + 4;
+        const QString* address = nullptr;
+        qsizetype idLength = 0;
+        for (const qsizetype length : lengths) {
+            if (idStart + length > text.size())
+                continue;
+            const auto image = byId.constFind(text.sliced(idStart, length).toString());
+            if (image != byId.constEnd()) {
+                address = *image;
+                idLength = length;
+                break;
+            }
+        }
+        if (!address)
+            continue;
+        if (!changed)
+            result.reserve(html.size() + address->size());
+        result += text.sliced(copied, found - copied);
+        result += *address;
+        copied = idStart + idLength;
+        found = copied - 4;
+        changed = true;
+    }
+    if (!changed)
+        return html;
     result += text.sliced(copied);
     return result;
 }
 
-bool equalsIgnoringCase(QStringView a, QStringView b)
-{
-    if (a.size() != b.size())
-        return false;
-    if (std::memcmp(a.data(), b.data(), size_t(a.size()) * sizeof(QChar)) == 0)
-        return true;
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-// The end of the OBJECT start tag at `start` whose data attribute is exactly the address,
-// matched the way a case-insensitive `<OBJECT[^>]*?data="address"[^>]*?>` matches there,
-// or -1. `tagEnd` receives the first ">" after the tag name (or the text's size).
-qsizetype matchObjectTag(QStringView text, qsizetype start, QStringView address, qsizetype* tagEnd)
+// The end of the OBJECT start tag at `start` whose data attribute is exactly one of the
+// addresses (by lower case), matched the way a case-insensitive
+// `<OBJECT[^>]*?data="address"[^>]*?>` matches there, or -1; `address` receives the image's
+// own spelling. `tagEnd` receives the first ">" after the tag name (or the text's size).
+qsizetype matchObjectTag(QStringView text, qsizetype start, const QHash<QString, QString>& addresses,
+    const QString** address, qsizetype* tagEnd)
 {
     const qsizetype nameEnd = start + 7;
     qsizetype close = text.indexOf(u'>', nameEnd);
@@ -215,11 +238,15 @@ qsizetype matchObjectTag(QStringView text, qsizetype start, QStringView address,
         if (!hasAsciiKeywordAt(text, p, "data=\""_L1))
             continue;
         const qsizetype value = p + 6;
-        const qsizetype quote = value + address.size();
-        if (quote >= text.size() || text[quote] != u'"'
-            || !equalsIgnoringCase(text.sliced(value, address.size()), address))
+        // An address holds no quote: the value up to the next one is the candidate.
+        const qsizetype quote = text.indexOf(u'"', value);
+        if (quote < 0)
+            return -1;
+        const auto found = addresses.constFind(text.sliced(value, quote - value).toString().toLower());
+        if (found == addresses.constEnd())
             continue;
         const qsizetype end = text.indexOf(u'>', quote + 1);
+        *address = &*found;
         return end < 0 ? -1 : end + 1;
     }
     return -1;
@@ -242,12 +269,19 @@ qsizetype closingObjectTagEnd(QStringView text, qsizetype position)
     return i < text.size() && text[i] == u'>' ? i + 1 : -1;
 }
 
-// Turns OBJECT elements showing the address into img elements and drops their closing tags.
-// Closing tags of other OBJECT elements stay, so their content isn't swallowed.
-QString rewriteObjects(const QString& html, const QString& address)
+// Turns OBJECT elements showing one of the addresses into img elements and drops their
+// closing tags, in one pass for all images. Closing tags of other OBJECT elements stay, so
+// their content isn't swallowed.
+QString rewriteObjects(const QString& html, const std::vector<ImageAddress>& images)
 {
+    QHash<QString, QString> addresses;
+    for (const ImageAddress& image : images) {
+        if (image.address && !addresses.contains(image.address->toLower()))
+            addresses.insert(image.address->toLower(), *image.address);
+    }
+    if (addresses.isEmpty())
+        return html;
     const QStringView text(html);
-    const QString replacement = u"<img src=\""_s + address + u"\" style=\"max-width:100%;height:auto\">"_s;
 
     QString result;
     bool changed = false;
@@ -266,12 +300,13 @@ QString rewriteObjects(const QString& html, const QString& address)
             continue; // inside a tag already looked at
         if (hasAsciiKeywordAt(text, lt, "<object"_L1)) {
             qsizetype tagEnd = -1;
-            const qsizetype end = matchObjectTag(text, lt, address, &tagEnd);
+            const QString* address = nullptr;
+            const qsizetype end = matchObjectTag(text, lt, addresses, &address, &tagEnd);
             if (end >= 0) {
                 if (!changed)
-                    result.reserve(html.size() + replacement.size());
+                    result.reserve(html.size());
                 result += text.sliced(copied, lt - copied);
-                result += replacement;
+                result += u"<img src=\""_s + *address + u"\" style=\"max-width:100%;height:auto\">"_s;
                 copied = position = end;
                 changed = true;
                 openRewritten.push_back(true);
@@ -343,49 +378,38 @@ void readMultipart(SignatureLayout& layout, const QString& text, QStringView bod
             images.append({ contentIdOf(part), &part });
     }
 
+    std::vector<ImageAddress> addresses;
+    addresses.reserve(size_t(images.size()));
     for (const InlineImage& image : images) {
-        const std::optional<QString> address = dataAddress(mediaTypeOf(*image.part), image.part->body);
-        if (!address)
-            continue;
-        QList<QString> longerIds;
-        for (const InlineImage& other : images) {
-            if (other.contentId.size() > image.contentId.size()
-                && other.contentId.startsWith(image.contentId))
-                longerIds.append(other.contentId);
-        }
-        html = replaceReferences(html, image.contentId, *address, longerIds);
-        html = rewriteObjects(html, *address);
-        layout.images.append({ image.contentId, *address });
+        std::optional<QString> address = dataAddress(mediaTypeOf(*image.part), image.part->body);
+        if (address)
+            layout.images.append({ image.contentId, *address });
+        addresses.push_back({ image.contentId, std::move(address) });
     }
+    html = rewriteObjects(replaceReferences(html, addresses), addresses);
     layout.content.html = std::move(html);
 }
 
 QString describedName(const QUrl& filePath)
 {
-    const QString name = QFileInfo(filePath.toLocalFile()).fileName();
+    const QString name = QString::fromUtf8(FileOperations::nativeFileName(filePath));
     return name.isEmpty() ? filePath.toDisplayString() : name;
 }
 
 } // namespace
 
-std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePath)
+std::expected<SignatureContent, Error> SignatureReader::read(const QUrl& filePath, const FileOperations& files)
 {
-    QFile file(filePath.toLocalFile());
-    const auto unreadable = [&] {
+    const auto bytes = files.readFile(filePath, maxFileSize);
+    if (!bytes)
         return std::unexpected(Error { u"The file %1 could not be read: %2"_s.arg(
-            quotedPath(describedName(filePath)), file.errorString()) });
-    };
-    if (!file.open(QIODevice::ReadOnly))
-        return unreadable();
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return unreadable();
+            quotedPath(describedName(filePath)), bytes.error().description) });
 
     // The text is kept exactly as stored, a byte order mark included, so that saving writes back
     // the header block it was given.
     QStringDecoder decoder(QStringConverter::Utf8,
         QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    const QString text = decoder.decode(bytes);
+    const QString text = decoder.decode(*bytes);
     if (decoder.hasError())
         return std::unexpected(
             Error { u"The file %1 is not valid UTF-8 text."_s.arg(quotedPath(describedName(filePath))) });

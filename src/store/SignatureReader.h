@@ -4,6 +4,8 @@
 
 namespace veltrin {
 
+class FileOperations;
+
 // Where the HTML that a read shows stands in the file, so that a save can put an edited HTML
 // back in its place and keep the rest of the file as it was.
 struct SignatureLayout {
@@ -40,7 +42,10 @@ struct SignatureLayout {
 // Reads .mailsignature files into their header block and displayable HTML.
 class SignatureReader final {
 public:
-    static std::expected<SignatureContent, Error> read(const QUrl& filePath);
+    // The largest file read: signatures with images run to a few megabytes.
+    static constexpr qint64 maxFileSize = qint64(64) * 1024 * 1024;
+
+    static std::expected<SignatureContent, Error> read(const QUrl& filePath, const FileOperations& files);
     // The same, on text already read.
     static SignatureContent parse(const QString& text);
     // The same, with where each piece came from.

@@ -2,25 +2,20 @@
 
 #include "MailPropertyLists.h"
 
+#include "platform/FileOperations.h"
 #include "platform/FolderAccess.h"
 #include "platform/FolderPanel.h"
+#include "platform/NoFollowFileOperations.h"
 #include "platform/Preferences.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QUuid>
 
 #include <algorithm>
-#include <cerrno>
 #include <numeric>
 #include <vector>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace veltrin {
 
@@ -39,30 +34,17 @@ QString plainPath(const QUrl& url)
     return path;
 }
 
-Error listingError(const QString& folderPath, int errorNumber)
-{
-    switch (errorNumber) {
-    case ENOENT:
-        return Error { u"The folder "_s + quotedPath(folderPath) + u" doesn't exist."_s };
-    case ENOTDIR:
-        return Error { quotedPath(folderPath) + u" isn't a folder."_s };
-    case EACCES:
-    case EPERM:
-        return Error { u"You don't have permission to view the folder "_s + quotedPath(folderPath) + u'.' };
-    default:
-        return Error { u"The folder "_s + quotedPath(folderPath) + u" couldn't be read: "_s
-            + qt_error_string(errorNumber) };
-    }
-}
-
 } // namespace
 
 SignatureService::SignatureService(Preferences& preferences, FolderAccess& folderAccess,
-    FolderPanel& folderPanel, QString homeFolder, QObject* parent)
+    FolderPanel& folderPanel, FileOperations& files, FileAttributes& attributes, QString homeFolder,
+    QObject* parent)
     : QObject(parent)
     , m_preferences(preferences)
     , m_folderAccess(folderAccess)
     , m_folderPanel(folderPanel)
+    , m_files(files)
+    , m_storage(files, attributes)
     , m_homeFolder(std::move(homeFolder))
 {
 }
@@ -183,11 +165,11 @@ void SignatureService::loadSignatures(const QUrl& folder, bool requiresSecurityS
             m_folderAccess.stopAccessing(*previous);
     }
 
-    const QHash<QString, QString> names = readSignatureNames(folder);
-    const QHash<QString, QStringList> accounts = readAccountsMap(folder);
+    const QHash<QString, QString> names = MailPropertyLists::readSignatureNames(m_files, folder);
+    const QHash<QString, QStringList> accounts = MailPropertyLists::readAccountsMap(m_files, folder);
 
     const QString folderPath = plainPath(folder);
-    const FolderListing entries = m_listFolder(folderPath);
+    const auto entries = m_files.listFolder(folder);
     if (!entries) {
         setSignatures({});
         setErrorMessage(u"Error reading signatures: "_s + entries.error().description);
@@ -196,6 +178,9 @@ void SignatureService::loadSignatures(const QUrl& folder, bool requiresSecurityS
 
     QList<SignatureFile> found;
     for (const FolderEntry& entry : *entries) {
+        // Links, folders, FIFOs and devices are passed over.
+        if (!entry.status.isRegularFile)
+            continue;
         const QFileInfo info(entry.name);
         if (info.suffix() != kSignatureExtension)
             continue;
@@ -204,7 +189,10 @@ void SignatureService::loadSignatures(const QUrl& folder, bool requiresSecurityS
         signature.id = QUuid::createUuid();
         signature.fileName = entry.name;
         signature.displayName = names.value(signatureId, signatureId);
-        signature.filePath = QUrl::fromLocalFile(entry.path);
+        // The URL keeps the name's bytes: this is the file that is read and saved.
+        signature.filePath = entry.url;
+        signature.fileSize = entry.status.size;
+        signature.scannedModificationDate = entry.status.modified;
         signature.parentFolderURL = folder;
         signature.accountEmails = accounts.value(signatureId);
         found.append(std::move(signature));
@@ -232,48 +220,6 @@ void SignatureService::loadSignatures(const QUrl& folder, bool requiresSecurityS
         setErrorMessage(std::nullopt);
 }
 
-SignatureService::FolderListing SignatureService::listRegularFiles(const QString& folderPath)
-{
-    const QByteArray encoded = QFile::encodeName(folderPath);
-    DIR* dir = ::opendir(encoded.constData());
-    if (!dir)
-        return std::unexpected(listingError(folderPath, errno));
-    // A folder that can be listed but not entered would give files that can't be opened.
-    if (::faccessat(::dirfd(dir), ".", X_OK, 0) != 0) {
-        const int accessError = errno;
-        ::closedir(dir);
-        return std::unexpected(listingError(folderPath, accessError));
-    }
-    const QDir folder(folderPath);
-    QList<FolderEntry> entries;
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (!entry)
-            break;
-        const char* name = entry->d_name;
-        if (name[0] == '.')
-            continue;
-        bool regular = entry->d_type == DT_REG;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat status { };
-            // An entry whose type can't be read is passed over.
-            regular
-                = ::fstatat(::dirfd(dir), name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode);
-        }
-        if (regular) {
-            const QString fileName = QFile::decodeName(name);
-            entries.append({ fileName, folder.filePath(fileName) });
-        }
-    }
-    // A read that fails part-way must not pass for a shorter folder.
-    const int readError = errno;
-    ::closedir(dir);
-    if (readError != 0)
-        return std::unexpected(listingError(folderPath, readError));
-    return entries;
-}
-
 void SignatureService::stopAccessing()
 {
     if (m_accessedURL)
@@ -283,12 +229,12 @@ void SignatureService::stopAccessing()
 
 QHash<QString, QString> SignatureService::readSignatureNames(const QUrl& folder)
 {
-    return MailPropertyLists::readSignatureNames(folder);
+    return MailPropertyLists::readSignatureNames(NoFollowFileOperations(), folder);
 }
 
 QHash<QString, QStringList> SignatureService::readAccountsMap(const QUrl& folder)
 {
-    return MailPropertyLists::readAccountsMap(folder);
+    return MailPropertyLists::readAccountsMap(NoFollowFileOperations(), folder);
 }
 
 } // namespace veltrin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SignatureFile.h"
+#include "SignatureStorage.h"
 
 #include <QHash>
 #include <QList>
@@ -15,6 +16,8 @@
 
 namespace veltrin {
 
+class FileAttributes;
+class FileOperations;
 class FolderAccess;
 class FolderPanel;
 class Preferences;
@@ -28,21 +31,10 @@ class SignatureService final : public QObject {
 public:
     static inline const QString bookmarkKey = QStringLiteral("signatureFolderBookmark");
 
-    struct FolderEntry {
-        QString name;
-        QString path;
-    };
-    using FolderListing = std::expected<QList<FolderEntry>, Error>;
-    using FolderLister = std::function<FolderListing(const QString& folderPath)>;
-
-    // The folder's direct, non-hidden entries that are regular files (symbolic links are not),
-    // in the order the file system lists them; an error when the folder can't be opened or a
-    // read fails part-way.
-    static FolderListing listRegularFiles(const QString& folderPath);
-
-    // The services must outlive this object. homeFolder is the user's home folder.
+    // The services must outlive this object. homeFolder is the user's home folder. Every
+    // file is read, listed, written and locked through `files` and `attributes`.
     SignatureService(Preferences& preferences, FolderAccess& folderAccess, FolderPanel& folderPanel,
-                     QString homeFolder, QObject* parent = nullptr);
+        FileOperations& files, FileAttributes& attributes, QString homeFolder, QObject* parent = nullptr);
     ~SignatureService() override;
     Q_DISABLE_COPY_MOVE(SignatureService)
 
@@ -64,10 +56,10 @@ public:
     void loadSignatures(const QUrl& folder, bool requiresSecurityScope);
     void stopAccessing();
 
-    // Tests replace the folder listing to make it fail or to order it.
-    void setFolderLister(FolderLister lister) { m_listFolder = std::move(lister); }
+    // Reads and saves the signatures of this folder, through the same services.
+    const SignatureStorage& storage() const { return m_storage; }
 
-    // Mail's property lists; missing or malformed lists give empty maps.
+    // Mail's property lists; missing, malformed or irregular files give empty maps.
     static QHash<QString, QString> readSignatureNames(const QUrl& folder);
     static QHash<QString, QStringList> readAccountsMap(const QUrl& folder);
 
@@ -80,11 +72,12 @@ private:
     Preferences& m_preferences;
     FolderAccess& m_folderAccess;
     FolderPanel& m_folderPanel;
+    FileOperations& m_files;
+    SignatureStorage m_storage;
     QString m_homeFolder;
     QList<SignatureFile> m_signatures;
     std::optional<QString> m_errorMessage;
     std::optional<QUrl> m_accessedURL;
-    FolderLister m_listFolder = &SignatureService::listRegularFiles;
 };
 
 } // namespace veltrin

@@ -9,6 +9,7 @@
 namespace veltrin {
 
 class FileAttributes;
+class FileOperations;
 
 // What a successful save left behind.
 struct SaveResult {
@@ -24,7 +25,8 @@ class SignatureWriter final {
 public:
     using Clock = std::function<QDateTime()>;
 
-    explicit SignatureWriter(FileAttributes& attributes, Clock now = &QDateTime::currentDateTimeUtc);
+    // The services must outlive the writer.
+    SignatureWriter(FileOperations& files, FileAttributes& attributes, Clock now = &QDateTime::currentDateTimeUtc);
     Q_DISABLE_COPY_MOVE(SignatureWriter)
 
     // Unlock, copy the file as it is into the backup folder, write header and HTML
@@ -41,21 +43,15 @@ public:
     QDateTime modificationDate(const QUrl& filePath) const;
 
     // The folder that holds the backups of every signature beside the file.
+    static QUrl backupFolderUrl(const QUrl& filePath);
     static QString backupFolder(const QUrl& filePath);
-    // Base name, ".bak.", the UTC time stamp with whole seconds, "." and the extension.
+    // Base name, ".bak.", the UTC time stamp with whole seconds, "." and the extension; the
+    // name's bytes are the file's own.
+    static QUrl backupFileUrl(const QUrl& filePath, const QDateTime& moment);
     static QString backupFileName(const QUrl& filePath, const QDateTime& moment);
-    // The file's text: header, a blank line and the HTML ending in a line feed, with
-    // header and body brought into agreement so that reading the text again gives the HTML.
-    static QString composeText(const QString& header, const QString& html);
-    // The bytes to write when the file held `old` before: the same shape, parts, encodings,
-    // character set and line ends, with only the HTML replaced (a text the reader shows
-    // unchanged gives `old` back). Without a usable old text, composeText().
-    static QByteArray composeFile(const QString& header, const QString& html, const QByteArray& old);
-    // A multipart header block turned into one that declares the single-part UTF-8 HTML
-    // body: every header that describes the body is replaced, all others stay as written.
-    static QString singlePartHeader(const QString& header);
 
 private:
+    FileOperations& m_files;
     FileAttributes& m_attributes;
     Clock m_now;
 };

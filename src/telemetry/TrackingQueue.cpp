@@ -1,7 +1,6 @@
 #include "TrackingQueue.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -10,7 +9,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPromise>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -227,16 +225,9 @@ void TrackingQueue::loadIfNeeded()
     m_loaded = true; // a failed read is not tried again in this process
     if (!m_fileURL)
         return;
-    QFile file(m_fileURL->toLocalFile());
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    // Asks for what the file holds, not for the limit: a read reserves all it may return.
-    const QByteArray bytes = file.read(std::min(file.size(), kMaxFileBytes) + 1);
-    if (bytes.size() > kMaxFileBytes) {
-        m_pending.clear();
-        return;
-    }
-    m_pending = decodeItems(bytes).value_or(QList<QByteArray>());
+    // Missing, oversized, or not a regular file: nothing queued from before.
+    const auto bytes = m_files.readFile(*m_fileURL, kMaxFileBytes);
+    m_pending = bytes ? decodeItems(*bytes).value_or(QList<QByteArray>()) : QList<QByteArray>();
 }
 
 void TrackingQueue::save()
@@ -248,11 +239,8 @@ void TrackingQueue::save()
         m_pending.remove(0, excess);
         m_headSerial += quint64(excess);
     }
-    QSaveFile file(m_fileURL->toLocalFile());
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(encodeItems(m_pending));
-    file.commit(); // a failed write leaves the previous file whole; the items stay in memory
+    // A failed write leaves the previous file whole; the items stay in memory.
+    (void)m_files.replaceFile(*m_fileURL, encodeItems(m_pending));
 }
 
 void TrackingQueue::shutDown(QThread* owner)

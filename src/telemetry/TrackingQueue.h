@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/NoFollowFileOperations.h"
+
 #include <QByteArray>
 #include <QFuture>
 #include <QList>
@@ -94,6 +96,7 @@ private:
 
     const QUrl m_endpoint;
     const std::optional<QUrl> m_fileURL;
+    NoFollowFileOperations m_files;
     const std::chrono::milliseconds m_timeout;
     std::unique_ptr<QThread> m_thread;
 

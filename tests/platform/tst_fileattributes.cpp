@@ -1,6 +1,9 @@
 #include "platform/InodeFileAttributes.h"
 
+#include "FileLocks.h"
+
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,26 +29,13 @@ int modeOf(const QString& path)
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
 }
 
-// Raises or lowers CAP_LINUX_IMMUTABLE in this thread's effective set.
-bool setImmutableCapability(bool effective)
-{
-    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
-    __user_cap_data_struct data[2] {};
-    if (::syscall(SYS_capget, &header, data) != 0)
-        return false;
-    const unsigned bit = 1u << (CAP_LINUX_IMMUTABLE % 32);
-    auto& word = data[CAP_LINUX_IMMUTABLE / 32].effective;
-    word = effective ? (word | bit) : (word & ~bit);
-    return ::syscall(SYS_capset, &header, data) == 0;
-}
-
 // A temporary folder whose files are unlocked before it is removed (a locked file can't be).
 class LockableDir final {
 public:
     LockableDir() = default;
     ~LockableDir()
     {
-        setImmutableCapability(true);
+        test::setImmutableCapability(true);
         for (const QString& path : std::as_const(m_paths))
             (void)m_attributes.clearImmutable(path);
     }
@@ -91,6 +81,8 @@ private Q_SLOTS:
     void lockSetsPermissionsAndFlag();
     void withoutPrivilegeOnlyPermissionsAreSet();
     void missingFileFailsWithItsPath();
+    void neverThroughALink_data();
+    void neverThroughALink();
 };
 
 void TestFileAttributes::refusalsAreNotFailures_data()
@@ -165,12 +157,12 @@ void TestFileAttributes::withoutPrivilegeOnlyPermissionsAreSet()
     if (privileged)
         QVERIFY(attributes.setPermissionsAndImmutable(locked, 0644).has_value());
     const QString path = dir.file(QStringLiteral("signature"), 0666);
-    if (!setImmutableCapability(false))
+    if (!test::setImmutableCapability(false))
         QSKIP("can't change this thread's capabilities");
     const auto lock = attributes.setPermissionsAndImmutable(path, 0600);
     const auto cleared = attributes.clearImmutable(path);
     const auto clearedLocked = attributes.clearImmutable(locked);
-    QVERIFY(setImmutableCapability(true) || !privileged);
+    QVERIFY(test::setImmutableCapability(true) || !privileged);
 
     QVERIFY2(lock.has_value(), why(lock).constData());
     QVERIFY(!lock->locked);
@@ -204,6 +196,43 @@ void TestFileAttributes::missingFileFailsWithItsPath()
         QVERIFY2(description.contains(path), qPrintable(description));
         QVERIFY2(description.contains(qt_error_string(ENOENT)), qPrintable(description));
     }
+}
+
+// What took a signature's place: nothing it points at is unlocked, chmodded or locked.
+void TestFileAttributes::neverThroughALink_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addRow("link to a file outside") << QStringLiteral("link");
+    QTest::addRow("FIFO") << QStringLiteral("fifo");
+}
+
+void TestFileAttributes::neverThroughALink()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir outside;
+    QTemporaryDir dir;
+    const QString secret = outside.filePath(QStringLiteral("secret"));
+    QFile file(secret);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0640) == 0);
+    // Should the lock reach it after all, the folder can still be removed.
+    const auto unlock = qScopeGuard([&] { (void)InodeFileAttributes().clearImmutable(secret); });
+    const QString path = dir.filePath(QStringLiteral("work.mailsignature"));
+    if (kind == u"link")
+        QVERIFY(QFile::link(secret, path));
+    else
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0640) == 0);
+    InodeFileAttributes attributes;
+    const auto locked = attributes.setPermissionsAndImmutable(path, 0600);
+    QVERIFY(!locked);
+    QVERIFY2(locked.error().description.contains(QStringLiteral("not a regular file")), why(locked));
+    QVERIFY(!attributes.clearImmutable(path));
+    QCOMPARE(modeOf(secret), 0640);
+    QCOMPARE(attributes.isImmutable(secret).value_or(true), false);
+    struct stat status { };
+    QVERIFY(::lstat(QFile::encodeName(path).constData(), &status) == 0);
+    QCOMPARE(int(status.st_mode & 07777), kind == u"link" ? 0777 : 0640);
 }
 
 QTEST_GUILESS_MAIN(TestFileAttributes)

@@ -40,6 +40,13 @@ def main(before_path, after_path):
     problems = []
     for part in after.walk():
         problems += ["defect: %r" % defect for defect in part.defects]
+        # No Content-Transfer-Encoding means 7bit, which allows no byte above 127.
+        encoding = (part.get("Content-Transfer-Encoding") or "7bit").strip().lower()
+        payload = part.get_payload(decode=False)
+        if not part.is_multipart() and encoding == "7bit" and isinstance(payload, str):
+            raw = payload.encode("utf-8", "surrogateescape")
+            if any(byte > 127 for byte in raw):
+                problems.append("8-bit text in a %s part declared 7bit" % part.get_content_type())
 
     old, new = leaves(before), leaves(after)
     html_index = next((i for i, part in enumerate(old) if part.get_content_type() == "text/html"), None)

@@ -1,7 +1,9 @@
 #include "FakeFileAttributes.h"
+#include "ScriptedFileOperations.h"
 #include "FileLocks.h"
 #include "TestSupport.h"
 #include "platform/InodeFileAttributes.h"
+#include "store/SignatureRewriter.h"
 #include "store/SignatureWriter.h"
 
 #include <QCoreApplication>
@@ -51,7 +53,7 @@ QString htmlOf(int generation)
 
 QByteArray textOf(int generation)
 {
-    return SignatureWriter::composeText(header, htmlOf(generation)).toUtf8();
+    return SignatureRewriter::composeText(header, htmlOf(generation)).toUtf8();
 }
 
 // Each save gets its own second, so that its backup name is its own.
@@ -89,7 +91,7 @@ void writeByte(char byte)
 [[noreturn]] void saveOnce(const char* path, int generation)
 {
     InodeFileAttributes attributes;
-    const SignatureWriter writer(attributes, [generation] { return momentOf(generation); });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [generation] { return momentOf(generation); });
     const QString html = htmlOf(generation);
     writeByte('S');
     const auto saved = writer.save(QUrl::fromLocalFile(QFile::decodeName(path)), header, html);
@@ -329,7 +331,7 @@ void TestSaveCrash::killedSavesLeaveWholeFiles()
             qPrintable(QStringLiteral("backup of save %1 changed").arg(it.key())));
     }
     // Hidden copies left by kills are no backups.
-    const SignatureWriter writer(attributes);
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes);
     QCOMPARE(writer.backups(space.signature()).size(), backedUp.size());
     const QStringList leftovers
         = entries(space.backupFolder()).filter(QRegularExpression(QStringLiteral("^\\.")));
@@ -371,7 +373,7 @@ void TestSaveCrash::failedStepsLeaveWholeFiles()
     const QByteArray earlierBackup = "an earlier backup\n";
     QVERIFY(test::writeFile(space.signaturePath(), oldText));
     FakeFileAttributes attributes;
-    const SignatureWriter writer(attributes, [] { return momentOf(1); });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [] { return momentOf(1); });
     const QString backupPath = space.backupPath(momentOf(1));
 
     std::optional<qint64> sizeLimit;

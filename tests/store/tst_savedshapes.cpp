@@ -1,6 +1,8 @@
 #include "FakeFileAttributes.h"
+#include "ScriptedFileOperations.h"
 #include "TestSupport.h"
 #include "store/SignatureReader.h"
+#include "store/SignatureRewriter.h"
 #include "store/SignatureWriter.h"
 
 #include <QFile>
@@ -62,6 +64,8 @@ class TestSavedShapes : public QObject {
 private Q_SLOTS:
     void savesInTheFilesOwnShape_data();
     void savesInTheFilesOwnShape();
+    void changesOnlyWhatTheEditNeeds_data();
+    void changesOnlyWhatTheEditNeeds();
 };
 
 void TestSavedShapes::savesInTheFilesOwnShape_data()
@@ -114,12 +118,12 @@ void TestSavedShapes::savesInTheFilesOwnShape()
     const QByteArray before = test::readFixture(u"shapes/"_s + fixture + u".mailsignature"_s);
     QVERIFY(test::writeFile(path, before));
     const QUrl file = QUrl::fromLocalFile(path);
-    const auto loaded = SignatureReader::read(file);
+    const auto loaded = SignatureReader::read(file, veltrin::test::realFiles());
     QVERIFY(loaded);
 
     FakeFileAttributes attributes;
     int second = 0;
-    const SignatureWriter writer(attributes, [&second] { return noon.addSecs(second++); });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [&second] { return noon.addSecs(second++); });
 
     // Unchanged: the file as it was, byte for byte.
     QVERIFY(writer.save(file, loaded->header, loaded->html));
@@ -137,7 +141,7 @@ void TestSavedShapes::savesInTheFilesOwnShape()
 
     // An edited text gets a final line end, in the file's own form.
     const QString lineEnd = before.contains("\r\n") ? u"\r\n"_s : u"\n"_s;
-    const auto reread = SignatureReader::read(file);
+    const auto reread = SignatureReader::read(file, veltrin::test::realFiles());
     QVERIFY(reread);
     QCOMPARE(reread->html, edited.endsWith(u'\n') ? edited : edited + lineEnd);
 
@@ -167,6 +171,66 @@ void TestSavedShapes::savesInTheFilesOwnShape()
     }
     QCOMPARE(comparable(outside.value(u"html"_s).toString()), comparable(expected));
     QCOMPARE(outside.value(u"charset"_s).toString(), charset);
+}
+
+// The bytes a save leaves: the edit, and a header changed only where the text written needs
+// another declaration. `from` and `to` name that header change (none when empty).
+void TestSavedShapes::changesOnlyWhatTheEditNeeds_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    const QString eightBit = u"Zo\u00EB \u2713"_s;
+    QTest::addRow("boundary mid-line after the HTML") << u"midline-boundary"_s << u"Edited"_s << QByteArray() << QByteArray();
+    QTest::addRow("boundary mid-line, 8-bit edit")
+        << u"midline-boundary"_s << eightBit << QByteArray("charset=us-ascii\n\n<p>EDITME")
+        << QByteArray("charset=utf-8\nContent-Transfer-Encoding: 8bit\n\n<p>EDITME");
+    QTest::addRow("part without a transfer encoding, 8-bit edit")
+        << u"implied-7bit-part"_s << eightBit << QByteArray("charset=utf-8\nContent-ID")
+        << QByteArray("charset=utf-8\nContent-Transfer-Encoding: 8bit\nContent-ID");
+    QTest::addRow("part without a transfer encoding, ASCII edit")
+        << u"implied-7bit-part"_s << u"plain"_s << QByteArray() << QByteArray();
+    QTest::addRow("file without a transfer encoding, 8-bit edit")
+        << u"implied-7bit"_s << eightBit << QByteArray("charset=utf-8\nMime-Version")
+        << QByteArray("charset=utf-8\nContent-Transfer-Encoding: 8bit\nMime-Version");
+    QTest::addRow("explicit 7bit, 8-bit edit") << u"explicit-7bit"_s << eightBit
+                                               << QByteArray("Content-Transfer-Encoding: 7bit")
+                                               << QByteArray("Content-Transfer-Encoding: 8bit");
+}
+
+void TestSavedShapes::changesOnlyWhatTheEditNeeds()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QString, edit);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"work.mailsignature"_s);
+    const QByteArray before = test::readFixture(u"shapes/"_s + fixture + u".mailsignature"_s);
+    QVERIFY(test::writeFile(path, before));
+    const QUrl file = QUrl::fromLocalFile(path);
+    const auto loaded = SignatureReader::read(file, test::realFiles());
+    QVERIFY(loaded);
+    QVERIFY2(loaded->html.contains(u"<p>EDITME</p>"_s), qPrintable(loaded->html));
+    FakeFileAttributes attributes;
+    const SignatureWriter writer(test::realFiles(), attributes, [] { return noon; });
+    const QString edited = QString(loaded->html).replace(u"<p>EDITME</p>"_s, u"<p>"_s + edit + u"</p>"_s);
+    const auto saved = writer.save(file, loaded->header, edited);
+    QVERIFY2(saved, saved ? "" : qPrintable(saved.error().description));
+
+    QByteArray expected = QByteArray(before);
+    if (!from.isEmpty() && from != to) {
+        QCOMPARE(expected.count(from), 1);
+        expected.replace(from, to);
+    }
+    expected.replace(QByteArray("<p>EDITME</p>"), QByteArray(QByteArray("<p>") + edit.toUtf8() + "</p>"));
+    QCOMPARE(contents(path), expected);
+    const auto reread = SignatureReader::read(file, test::realFiles());
+    QVERIFY(reread);
+    QCOMPARE(reread->html, edited);
+    const QString original = test::fixturePath(u"shapes/"_s + fixture + u".mailsignature"_s);
+    QCOMPARE(outsideReading(original, path).value(u"problems"_s).toArray(), QJsonArray());
 }
 
 QTEST_GUILESS_MAIN(TestSavedShapes)

@@ -259,6 +259,18 @@ void TestSignatureReader::inlinesImages_data()
     QTest::addRow("empty content id replaces every cid:")
         << multipart({ htmlPart(u"cid:x cid:"_s), imagePart(u"<>"_s, u"QUJD"_s) })
         << abc + u"x "_s + abc + u"\n"_s;
+    QTest::addRow("longer content id that does not decode keeps its references")
+        << multipart({ htmlPart(u"cid:logo2 cid:logo"_s), imagePart(u"<logo>"_s, u"QUJD"_s),
+               imagePart(u"<logo2>"_s, u"W F"_s) })
+        << u"cid:logo2 "_s + abc + u"\n"_s;
+    QTest::addRow("one id twice: the first image that decodes")
+        << multipart({ htmlPart(u"cid:logo <OBJECT data=\"cid:logo\"></OBJECT>"_s), imagePart(u"<logo>"_s, u"W F"_s),
+               imagePart(u"<logo>"_s, u"QUJD"_s) })
+        << abc + u" <img src=\""_s + abc + u"\" style=\"max-width:100%;height:auto\">\n"_s;
+    QTest::addRow("shorter id listed later, references of both")
+        << multipart({ htmlPart(u"cid:logo2 cid:logo cid:logo22"_s), imagePart(u"<logo2>"_s, u"WFla"_s),
+               imagePart(u"<logo>"_s, u"QUJD"_s) })
+        << xyz + u" "_s + abc + u" "_s + xyz + u"2\n"_s;
     QTest::addRow("longer content id keeps its own references") << multipart(
         { htmlPart(u"cid:logo2 cid:logo"_s), imagePart(u"<logo>"_s, u"QUJD"_s),
             imagePart(u"<logo2>"_s, u"WFla"_s) }) << xyz + u" "_s + abc + u"\n"_s;

@@ -3,12 +3,16 @@
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/Preferences.h"
 
+#include "FakeFileAttributes.h"
 #include "FakeFolderPanel.h"
+#include "ScriptedFileOperations.h"
 #include "TestSupport.h"
+#include "store/MailPropertyLists.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -90,8 +94,10 @@ struct Fixture {
     SettingsPreferences preferences { dir.filePath(u"preferences"_s) };
     BookmarkFolderAccess folderAccess;
     test::FakeFolderPanel panel;
+    test::ScriptedFileOperations files;
+    test::FakeFileAttributes attributes;
     std::unique_ptr<SignatureService> service
-        = std::make_unique<SignatureService>(preferences, folderAccess, panel, home);
+        = std::make_unique<SignatureService>(preferences, folderAccess, panel, files, attributes, home);
 
     Fixture() { QDir().mkpath(home); }
 
@@ -166,6 +172,11 @@ private Q_SLOTS:
     void announcements_data();
     void announcements();
     void accessIsBalanced();
+
+    void irregularPropertyListsGiveEmptyMaps_data();
+    void irregularPropertyListsGiveEmptyMaps();
+    void scanKeepsNamesAsBytes();
+    void scanGivesSizeAndTime();
 };
 
 void TestSignatureService::startsEmpty()
@@ -399,7 +410,7 @@ void TestSignatureService::grantingAgainReplacesBookmark()
 
     // A new service (a later launch) finds the second folder.
     SettingsPreferences reopened(f.preferences.fileName());
-    SignatureService later(reopened, f.folderAccess, f.panel, f.home);
+    SignatureService later(reopened, f.folderAccess, f.panel, f.files, f.attributes, f.home);
     QVERIFY(later.restoreAccessFromBookmark());
     QCOMPARE(fileNames(later.signatures()), QStringList { u"two.mailsignature"_s });
 }
@@ -659,10 +670,10 @@ void TestSignatureService::equalNamesKeepListingOrder()
     QVERIFY(test::writeFile(QDir(folder).filePath(u"AllSignatures.plist"_s), namesPlist(entries)));
 
     QStringList listed;
-    f.service->setFolderLister([&listed](const QString& path) {
-        auto listing = SignatureService::listRegularFiles(path);
+    f.files.setLister([&listed, &f](const QUrl& folder) {
+        auto listing = f.files.real().listFolder(folder);
         std::shuffle(listing->begin(), listing->end(), std::mt19937(14));
-        for (const SignatureService::FolderEntry& entry : std::as_const(*listing))
+        for (const FolderEntry& entry : std::as_const(*listing))
             listed.append(entry.name);
         return listing;
     });
@@ -730,7 +741,7 @@ void TestSignatureService::listingFailures()
         QVERIFY(test::writeFile(path, "x"));
     if (kind == u"read error") {
         f.makeFolder(u"Signatures"_s, { u"a.mailsignature"_s });
-        f.service->setFolderLister([](const QString&) -> SignatureService::FolderListing {
+        f.files.setLister([](const QUrl&) -> std::expected<QList<FolderEntry>, Error> {
             return std::unexpected(Error { u"Input/output error"_s });
         });
     }
@@ -828,6 +839,103 @@ void TestSignatureService::accessIsBalanced()
     QCOMPARE(f.folderAccess.accessCount(url), 1);
     f.service.reset();
     QCOMPARE(f.folderAccess.accessCount(url), 0);
+}
+
+// Mail's lists as anything but a small regular file: the scan neither blocks (a FIFO would
+// hang open() for good) nor follows a link nor reads without end, and gives empty maps.
+void TestSignatureService::irregularPropertyListsGiveEmptyMaps_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addRow("FIFO") << u"fifo"_s;
+    QTest::addRow("link to a list outside") << u"link"_s;
+    QTest::addRow("link to /dev/zero") << u"zero"_s;
+    QTest::addRow("oversized") << u"oversized"_s;
+}
+
+void TestSignatureService::irregularPropertyListsGiveEmptyMaps()
+{
+    QFETCH(QString, kind);
+    Fixture f;
+    const QString folder = f.makeFolder(u"Signatures"_s, { u"S1.mailsignature"_s });
+    const QByteArray names = "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><dict>"
+                             "<key>SignatureUniqueId</key><string>S1</string>"
+                             "<key>SignatureName</key><string>Work</string></dict></array></plist>";
+    const QByteArray accounts = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>A</key><dict>"
+                                "<key>AccountURL</key><string>imap://zoe%40example.org/</string>"
+                                "<key>Signatures</key><array><string>S1</string></array></dict></dict></plist>";
+    const QString outside = f.makeFolder(u"Elsewhere"_s);
+    QVERIFY(test::writeFile(QDir(outside).filePath(u"names"_s), names));
+    QVERIFY(test::writeFile(QDir(outside).filePath(u"accounts"_s), accounts));
+    const auto place = [&](const QString& list, const QString& source, const QByteArray& bytes) {
+        const QByteArray path = QFile::encodeName(QDir(folder).filePath(list));
+        if (kind == u"fifo")
+            return ::mkfifo(path.constData(), 0644) == 0;
+        if (kind == u"link")
+            return ::symlink(QFile::encodeName(QDir(outside).filePath(source)).constData(), path.constData()) == 0;
+        if (kind == u"zero")
+            return ::symlink("/dev/zero", path.constData()) == 0;
+        // Valid, with padding past the limit in a comment.
+        return test::writeFile(QString::fromLocal8Bit(path),
+            bytes + "<!--" + QByteArray(MailPropertyLists::maxFileSize, 'x') + "-->");
+    };
+    QVERIFY(place(MailPropertyLists::signatureNamesFileName, u"names"_s, names));
+    QVERIFY(place(MailPropertyLists::accountsMapFileName, u"accounts"_s, accounts));
+
+    f.service->grantAccess(QUrl::fromLocalFile(folder));
+    QCOMPARE(f.service->signatures().size(), 1);
+    QCOMPARE(f.service->signatures().first().displayName, u"S1"_s);
+    QVERIFY(f.service->signatures().first().accountEmails.isEmpty());
+    QVERIFY(SignatureService::readSignatureNames(QUrl::fromLocalFile(folder)).isEmpty());
+    QVERIFY(SignatureService::readAccountsMap(QUrl::fromLocalFile(folder)).isEmpty());
+}
+
+// A file name that is not UTF-8 beside its twin spelled with U+FFFD: two rows, each read and
+// saved as the file it was built from.
+void TestSignatureService::scanKeepsNamesAsBytes()
+{
+    Fixture f;
+    const QString folder = f.makeFolder(u"Signatures"_s);
+    const QByteArray native = QFile::encodeName(folder);
+    const QUrl raw = FileOperations::fileUrl(native + "/caf\xe9.mailsignature");
+    const QUrl twin = FileOperations::fileUrl(native + "/caf\xef\xbf\xbd.mailsignature");
+    QVERIFY(f.files.real().replaceFile(raw, "Content-Type: text/html\n\n<p>raw</p>\n"));
+    QVERIFY(f.files.real().replaceFile(twin, "Content-Type: text/html\n\n<p>twin</p>\n"));
+    f.service->grantAccess(QUrl::fromLocalFile(folder));
+    const QList<SignatureFile> found = f.service->signatures();
+    QCOMPARE(found.size(), 2);
+    QSet<QUrl> paths;
+    for (const SignatureFile& signature : found) {
+        paths.insert(signature.filePath);
+        const auto content = f.service->storage().loadContent(signature);
+        QVERIFY2(content, qPrintable(content ? QString() : content.error().description));
+        QCOMPARE(content->html, signature.filePath == raw ? u"<p>raw</p>\n"_s : u"<p>twin</p>\n"_s);
+    }
+    QCOMPARE(paths, QSet<QUrl>({ raw, twin }));
+    const SignatureFile& first = found.first().filePath == raw ? found.first() : found.last();
+    const auto saved = f.service->storage().save(first, u"Content-Type: text/html"_s, u"<p>edited</p>"_s);
+    QVERIFY2(saved, qPrintable(saved ? QString() : saved.error().description));
+    QCOMPARE(f.files.real().readFile(raw, 1024).value_or(QByteArray()), QByteArray("Content-Type: text/html\n\n<p>edited</p>\n"));
+    QCOMPARE(f.files.real().readFile(twin, 1024).value_or(QByteArray()), QByteArray("Content-Type: text/html\n\n<p>twin</p>\n"));
+    QCOMPARE(f.attributes.calls(), QStringList({ u"clear "_s + raw.toLocalFile(), u"lock "_s + raw.toLocalFile() }));
+    QCOMPARE(f.attributes.isImmutable(twin), false);
+}
+
+// What the list shows comes from the scan's one listing.
+void TestSignatureService::scanGivesSizeAndTime()
+{
+    Fixture f;
+    const QString folder = f.makeFolder(u"Signatures"_s);
+    const QString path = QDir(folder).filePath(u"A.mailsignature"_s);
+    QVERIFY(test::writeFile(path, QByteArray(1'234, 'x')));
+    const QDateTime modified = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    file.close();
+    f.service->grantAccess(QUrl::fromLocalFile(folder));
+    QCOMPARE(f.service->signatures().size(), 1);
+    QCOMPARE(f.service->signatures().first().fileSize, 1'234);
+    QCOMPARE(f.service->signatures().first().scannedModificationDate.toSecsSinceEpoch(), modified.toSecsSinceEpoch());
 }
 
 QTEST_GUILESS_MAIN(TestSignatureService)

@@ -1,9 +1,11 @@
 #include "FakeFileAttributes.h"
+#include "ScriptedFileOperations.h"
 #include "FileLocks.h"
 #include "TestSupport.h"
 #include "platform/InodeFileAttributes.h"
 #include "store/MimeReader.h"
 #include "store/SignatureReader.h"
+#include "store/SignatureRewriter.h"
 #include "store/SignatureWriter.h"
 
 #include <QDir>
@@ -18,6 +20,8 @@
 #include <random>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace veltrin;
 using veltrin::test::FakeFileAttributes;
@@ -133,6 +137,11 @@ private Q_SLOTS:
     void generatedMultipartHeadersReadBack();
     void savedFixtureReadsBack_data();
     void savedFixtureReadsBack();
+    void swappedFileIsNeverFollowed_data();
+    void swappedFileIsNeverFollowed();
+    void readOnlySignatureSaves();
+    void lockedFileSaysItIsLocked();
+    void nameThatIsNotTextSavesItsOwnFile();
 };
 
 void TestSignatureWriter::backupNames_data()
@@ -165,7 +174,7 @@ void TestSignatureWriter::firstSaveMakesTheFolderAndOneBackup()
     Workspace space;
     const QUrl file = space.signature(QStringLiteral("work.mailsignature"), oldText);
     InodeFileAttributes attributes;
-    const SignatureWriter writer(attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [] { return noon; });
     QVERIFY(writer.backups(file).isEmpty());
     QVERIFY(!QFileInfo::exists(space.path(QStringLiteral("VeltrinBackup"))));
 
@@ -198,7 +207,7 @@ void TestSignatureWriter::backupKeepsTheOriginalsMode()
     const QUrl file = space.signature(QStringLiteral("work.mailsignature"), oldText);
     QCOMPARE(::chmod(QFile::encodeName(file.toLocalFile()).constData(), mode_t(mode)), 0);
     FakeFileAttributes attributes;
-    const SignatureWriter writer(attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [] { return noon; });
 
     const auto saved = writer.save(file, plainHeader, QStringLiteral("<p>new</p>"));
     QVERIFY2(saved, why(saved));
@@ -212,7 +221,7 @@ void TestSignatureWriter::secondSaveInTheSameSecondWritesNothing()
     const QUrl file = space.signature(QStringLiteral("work.mailsignature"), oldText);
     InodeFileAttributes attributes;
     QDateTime now = noon;
-    const SignatureWriter writer(attributes, [&now] { return now; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [&now] { return now; });
     const bool lockable = space.canLock();
 
     QVERIFY2(writer.save(file, plainHeader, QStringLiteral("<p>first</p>")), "first save");
@@ -263,7 +272,7 @@ void TestSignatureWriter::textEndsWithOneLineFeed()
     QFETCH(QString, header);
     QFETCH(QString, html);
     QFETCH(QString, text);
-    QCOMPARE(SignatureWriter::composeText(header, html), text);
+    QCOMPARE(SignatureRewriter::composeText(header, html), text);
 }
 
 void TestSignatureWriter::stepsRunInOrder()
@@ -280,7 +289,7 @@ void TestSignatureWriter::stepsRunInOrder()
                 + u", backup " + QString::fromUtf8(QFileInfo::exists(backup) ? contents(backup) : "missing")
                 + u", file " + QString::fromUtf8(contents(path));
     });
-    const SignatureWriter writer(attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [] { return noon; });
 
     const auto saved = writer.save(file, plainHeader, QStringLiteral("<p>new</p>"));
     QVERIFY2(saved, why(saved));
@@ -301,7 +310,7 @@ void TestSignatureWriter::refusedLockStillSaves()
     const QUrl file = space.signature(QStringLiteral("work.mailsignature"), oldText);
     FakeFileAttributes attributes;
     attributes.refuseLock(QStringLiteral("no privilege"));
-    const SignatureWriter writer(attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [] { return noon; });
 
     const auto saved = writer.save(file, plainHeader, QStringLiteral("<p>new</p>"));
     QVERIFY2(saved, why(saved));
@@ -336,7 +345,7 @@ void TestSignatureWriter::savedFileHasPermissionsAndLock()
     // Whatever it had before: open to all and locked.
     QVERIFY(attributes.setPermissionsAndImmutable(path, 0666));
     QDateTime now = noon;
-    const SignatureWriter writer(attributes, [&now] { return now; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [&now] { return now; });
 
     for (const QString& html : { QStringLiteral("<p>one</p>"), QStringLiteral("<p>two</p>") }) {
         const auto saved = writer.save(file, plainHeader, html);
@@ -366,7 +375,11 @@ void TestSignatureWriter::failedStepLosesNothing_data()
     QTest::addRow("backup name taken")
         << QStringLiteral("taken") << QStringLiteral("already exists") << false << false;
     QTest::addRow("backup folder can't be made")
-        << QStringLiteral("no folder") << QStringLiteral("backup folder is missing") << false << false;
+        << QStringLiteral("no folder")
+        << QStringLiteral("backup folder can't be created (it is a regular file, not a folder)") << false << false;
+    QTest::addRow("backup folder is a link to another folder")
+        << QStringLiteral("linked folder")
+        << QStringLiteral("backup folder can't be created (it is a symbolic link, not a folder)") << false << false;
     QTest::addRow("signature file unreadable")
         << QStringLiteral("missing") << QStringLiteral("can't be read") << false << false;
     QTest::addRow("signatures folder read-only")
@@ -391,6 +404,7 @@ void TestSignatureWriter::failedStepLosesNothing()
     InodeFileAttributes real;
     FakeFileAttributes fake;
     FileAttributes* attributes = &real;
+    QTemporaryDir elsewhere;
 
     if ((failure == u"locked folder" || failure == u"locked file") && !space.canLock())
         QSKIP("this process can't set the immutable attribute here (no CAP_LINUX_IMMUTABLE or no support)");
@@ -398,6 +412,8 @@ void TestSignatureWriter::failedStepLosesNothing()
         QVERIFY(test::writeFile(backup, earlierBackup));
     } else if (failure == u"no folder") {
         QVERIFY(test::writeFile(space.path(QStringLiteral("VeltrinBackup")), "a file in the way"));
+    } else if (failure == u"linked folder") {
+        QVERIFY(QFile::link(elsewhere.path(), space.path(QStringLiteral("VeltrinBackup"))));
     } else if (failure == u"missing") {
         QVERIFY(QFile::remove(path));
     } else if (failure == u"locked folder") {
@@ -411,7 +427,7 @@ void TestSignatureWriter::failedStepLosesNothing()
         fake.failLockWith(QStringLiteral("Could not lock \u201C%1\u201D: Read-only file system").arg(path));
         attributes = &fake;
     }
-    const SignatureWriter writer(*attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), *attributes, [] { return noon; });
     const QString html = QStringLiteral("<p>new</p>");
 
     const auto saved = writer.save(file, plainHeader, html);
@@ -433,6 +449,8 @@ void TestSignatureWriter::failedStepLosesNothing()
     }
     // Nothing lost: the old text is in the file or in this save's backup.
     QVERIFY(now == oldText || contents(backup) == oldText);
+    // Nothing written outside the signatures folder.
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestSignatureWriter::backupsAreTheSignaturesNewestFirst()
@@ -442,7 +460,7 @@ void TestSignatureWriter::backupsAreTheSignaturesNewestFirst()
     const QUrl home = space.signature(QStringLiteral("home.mailsignature"), oldText);
     const QUrl dotted = space.signature(QStringLiteral(".dotted.mailsignature"), oldText);
     InodeFileAttributes attributes;
-    const SignatureWriter writer(attributes);
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes);
     QVERIFY(writer.backups(work).isEmpty());
 
     // Made in this order; their names sort otherwise.
@@ -502,7 +520,7 @@ void TestSignatureWriter::modificationDate()
     if (removed)
         QVERIFY(QFile::remove(file.toLocalFile()));
     InodeFileAttributes attributes;
-    const SignatureWriter writer(attributes, [] { return noon; });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [] { return noon; });
 
     QCOMPARE(writer.modificationDate(file), removed ? noon : modified);
     const QDateTime before = QDateTime::currentDateTimeUtc();
@@ -552,8 +570,8 @@ void TestSignatureWriter::multipartHeaderBecomesSinglePart()
     QFETCH(QString, header);
     QFETCH(QString, rewritten);
     QVERIFY(declaresMultipart(header));
-    QCOMPARE(SignatureWriter::singlePartHeader(header), rewritten);
-    QCOMPARE(SignatureWriter::composeText(header, QStringLiteral("<p>x</p>")),
+    QCOMPARE(SignatureRewriter::singlePartHeader(header), rewritten);
+    QCOMPARE(SignatureRewriter::composeText(header, QStringLiteral("<p>x</p>")),
         rewritten + QStringLiteral("\n\n<p>x</p>\n"));
 }
 
@@ -592,7 +610,7 @@ void TestSignatureWriter::composedTextReadsBack()
         QStringLiteral("--b\nContent-Type: text/html\n\n<p>looks like a part</p>\n--b--\n"),
     };
     for (const QString& html : htmls) {
-        const SignatureContent read = SignatureReader::parse(SignatureWriter::composeText(header, html));
+        const SignatureContent read = SignatureReader::parse(SignatureRewriter::composeText(header, html));
         QCOMPARE(read.html, withFinalLineFeed(html));
         if (headerKept)
             QCOMPARE(read.header, header);
@@ -633,7 +651,7 @@ void TestSignatureWriter::generatedMultipartHeadersReadBack()
         if (header.contains(u"\n\n") || header.endsWith(u'\n') || !declaresMultipart(header))
             continue;
         ++tried;
-        const SignatureContent read = SignatureReader::parse(SignatureWriter::composeText(header, html));
+        const SignatureContent read = SignatureReader::parse(SignatureRewriter::composeText(header, html));
         if (read.html != html + u'\n' || declaresMultipart(read.header)
             || declaresQuotedPrintable(read.header))
             QFAIL(QByteArray("header " + escaped(header) + " was rewritten to " + escaped(read.header))
@@ -670,7 +688,7 @@ void TestSignatureWriter::savedFixtureReadsBack()
 
     InodeFileAttributes attributes;
     int second = 0;
-    const SignatureWriter writer(attributes, [&second] { return noon.addSecs(second++); });
+    const SignatureWriter writer(veltrin::test::realFiles(), attributes, [&second] { return noon.addSecs(second++); });
 
     // Unchanged: the file as it was.
     const auto unchanged = writer.save(signature.filePath, loaded->header, loaded->html);
@@ -703,6 +721,148 @@ void TestSignatureWriter::savedFixtureReadsBack()
     }
     QCOMPARE(
         contents(space.backupPath(QStringLiteral("work.bak.2025-01-31T12:00:00Z.mailsignature"))), original);
+}
+
+// A signature replaced after the scan: by a link (to a file outside, or to a device), a
+// FIFO or a device. The save stops at once, and nothing it would point at is read,
+// written, unlocked or locked. `when` says which step finds the swap.
+void TestSignatureWriter::swappedFileIsNeverFollowed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("when");
+    QTest::addRow("link to a file outside") << u"outside link"_qs << u"backup"_qs;
+    QTest::addRow("link to /dev/zero") << u"zero link"_qs << u"backup"_qs;
+    QTest::addRow("FIFO") << u"fifo"_qs << u"backup"_qs;
+    QTest::addRow("device") << u"device"_qs << u"backup"_qs;
+    QTest::addRow("link between backup and write") << u"outside link"_qs << u"write"_qs;
+    QTest::addRow("FIFO between backup and write") << u"fifo"_qs << u"write"_qs;
+}
+
+void TestSignatureWriter::swappedFileIsNeverFollowed()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, when);
+    Workspace space;
+    QTemporaryDir outside;
+    const QString secret = outside.filePath(u"secret"_qs);
+    QVERIFY(test::writeFile(secret, "outside text"));
+    QVERIFY(QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const QUrl file = space.signature(u"work.mailsignature"_qs, oldText);
+    const QByteArray path = QFile::encodeName(file.toLocalFile());
+    const auto swap = [&] {
+        QFile::remove(file.toLocalFile());
+        if (kind == u"outside link")
+            return ::symlink(QFile::encodeName(secret).constData(), path.constData()) == 0;
+        if (kind == u"zero link")
+            return ::symlink("/dev/zero", path.constData()) == 0;
+        if (kind == u"fifo")
+            return ::mkfifo(path.constData(), 0644) == 0;
+        return ::mknod(path.constData(), S_IFCHR | 0644, makedev(1, 5)) == 0;
+    };
+    test::ScriptedFileOperations files;
+    bool swapped = false;
+    if (when == u"backup") {
+        swapped = swap();
+        if (!swapped && kind == u"device") {
+            if (qEnvironmentVariable("CI") == u"true")
+                QFAIL("CI runs as root: a device node must be possible here");
+            QSKIP("making a device node needs CAP_MKNOD (run as root)");
+        }
+        QVERIFY(swapped);
+    } else {
+        files.onCall([&](const QString& operation, const QUrl&) {
+            if (operation == u"replace")
+                swapped = swap();
+        });
+    }
+    // The real lock, so that a lock through the link would show on the outside file.
+    InodeFileAttributes attributes;
+    const SignatureWriter writer(files, attributes, [] { return noon; });
+    const auto saved = writer.save(file, plainHeader, u"<p>new</p>"_qs);
+    QVERIFY(swapped);
+    QVERIFY(!saved);
+    QVERIFY2(saved.error().description.contains(u"not a regular file"), why(saved));
+    QVERIFY2(saved.error().description.contains(when == u"backup" ? u"Could not back up" : u"Could not write"),
+        why(saved));
+    QCOMPARE(contents(secret), QByteArray("outside text"));
+    QCOMPARE(modeOf(secret), 0640);
+    QCOMPARE(InodeFileAttributes().isImmutable(secret).value_or(true), false);
+    // The backup made before the swap holds the signature's own old text; nothing else is left.
+    const QStringList left = QDir(space.path(u"VeltrinBackup"_qs)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QCOMPARE(left.size(), when == u"backup" ? 0 : 1);
+    if (when == u"write")
+        QCOMPARE(contents(space.backupPath(left.first())), oldText);
+    QCOMPARE(QDir(space.folder()).entryList(QDir::Hidden | QDir::Files | QDir::System).filter(u".work"_qs), QStringList());
+}
+
+// A signature protected by hand (0444) saves like any other, also for an ordinary user: the
+// new text takes the file's place by a rename in the writable folder.
+void TestSignatureWriter::readOnlySignatureSaves()
+{
+    Workspace space;
+    const QUrl file = space.signature(u"work.mailsignature"_qs, oldText);
+    QVERIFY(QFile::setPermissions(file.toLocalFile(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    InodeFileAttributes attributes;
+    const SignatureWriter writer(test::realFiles(), attributes, [] { return noon; });
+    const auto saved = writer.save(file, plainHeader, u"<p>new</p>"_qs);
+    QVERIFY2(saved, why(saved));
+    QCOMPARE(contents(file.toLocalFile()), plainHeader.toUtf8() + "\n\n<p>new</p>\n");
+    QCOMPARE(modeOf(file.toLocalFile()), 0600);
+    QCOMPARE(contents(saved->backupFile.toLocalFile()), oldText);
+    // Saved again: one more backup, no failure.
+    const SignatureWriter later(test::realFiles(), attributes, [] { return noon.addSecs(1); });
+    const auto again = later.save(file, plainHeader, u"<p>newer</p>"_qs);
+    QVERIFY2(again, why(again));
+    QCOMPARE(writer.backups(file).size(), 2);
+}
+
+// A file locked by someone with the privilege, saved by a process without it: the message
+// says it is locked and why it can't be unlocked, not that it "is not writable".
+void TestSignatureWriter::lockedFileSaysItIsLocked()
+{
+    Workspace space;
+    const QUrl file = space.signature(u"work.mailsignature"_qs, oldText);
+    InodeFileAttributes attributes;
+    const auto locked = attributes.setPermissionsAndImmutable(file, 0644);
+    if (!locked || !locked->locked) {
+        if (qEnvironmentVariable("CI") == u"true")
+            QFAIL("CI runs as root on a file system with the immutable flag: locking must work");
+        QSKIP("locking a file needs CAP_LINUX_IMMUTABLE and a file system with the flag");
+    }
+    // Now without the privilege, as an ordinary user is.
+    QVERIFY(test::setImmutableCapability(false));
+    const SignatureWriter writer(test::realFiles(), attributes, [] { return noon; });
+    const auto saved = writer.save(file, plainHeader, u"<p>new</p>"_qs);
+    QVERIFY(test::setImmutableCapability(true));
+    QVERIFY(!saved);
+    QVERIFY2(saved.error().description.contains(u"the file is locked (immutable)"), why(saved));
+    QVERIFY2(saved.error().description.contains(u"without the CAP_LINUX_IMMUTABLE privilege"), why(saved));
+    QVERIFY2(!saved.error().description.contains(u"not writable"), why(saved));
+    QCOMPARE(contents(file.toLocalFile()), oldText);
+}
+
+// A name that is not UTF-8 beside its twin spelled with U+FFFD: the save reads, backs up,
+// writes and locks the file it was given, never the twin.
+void TestSignatureWriter::nameThatIsNotTextSavesItsOwnFile()
+{
+    Workspace space;
+    const QByteArray folder = QFile::encodeName(space.folder());
+    const QUrl raw = FileOperations::fileUrl(folder + "/caf\xe9.mailsignature");
+    const QUrl twin = FileOperations::fileUrl(folder + "/caf\xef\xbf\xbd.mailsignature");
+    QVERIFY(test::realFiles().replaceFile(raw, oldText));
+    QVERIFY(test::realFiles().replaceFile(twin, "twin text"));
+    FakeFileAttributes attributes;
+    const SignatureWriter writer(test::realFiles(), attributes, [] { return noon; });
+    const auto saved = writer.save(raw, plainHeader, u"<p>new</p>"_qs);
+    QVERIFY2(saved, why(saved));
+    QCOMPARE(test::realFiles().readFile(raw, 1024).value_or(QByteArray()), plainHeader.toUtf8() + "\n\n<p>new</p>\n");
+    QCOMPARE(test::realFiles().readFile(twin, 1024).value_or(QByteArray()), QByteArray("twin text"));
+    QCOMPARE(test::realFiles().readFile(saved->backupFile, 1024).value_or(QByteArray()), oldText);
+    QVERIFY(FileOperations::nativeFileName(saved->backupFile).startsWith("caf\xe9.bak."));
+    QCOMPARE(writer.backups(raw), QList<QUrl>({ saved->backupFile }));
+    QVERIFY(writer.backups(twin).isEmpty());
+    QCOMPARE(attributes.isImmutable(twin), false);
+    QCOMPARE(attributes.isImmutable(raw), true);
 }
 
 QTEST_GUILESS_MAIN(TestSignatureWriter)

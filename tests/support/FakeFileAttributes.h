@@ -19,10 +19,12 @@ public:
     FakeFileAttributes() = default;
     Q_DISABLE_COPY_MOVE(FakeFileAttributes)
 
-    std::expected<void, Error> clearImmutable(const QString& path) override;
-    std::expected<LockResult, Error> setPermissionsAndImmutable(
-        const QString& path, int posixPermissions) override;
-    std::expected<bool, Error> isImmutable(const QString& path) const override;
+    using FileAttributes::clearImmutable;
+    using FileAttributes::isImmutable;
+    using FileAttributes::setPermissionsAndImmutable;
+    std::expected<void, Error> clearImmutable(const QUrl& file) override;
+    std::expected<LockResult, Error> setPermissionsAndImmutable(const QUrl& file, int posixPermissions) override;
+    std::expected<bool, Error> isImmutable(const QUrl& file) const override;
 
     // "clear" or "lock", and the path, in the order of the calls.
     QStringList calls() const { return m_calls; }

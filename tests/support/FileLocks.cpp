@@ -6,6 +6,10 @@
 #include <QDirIterator>
 #include <QFile>
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace veltrin::test {
 
 void unlockTree(const QString& folder)
@@ -31,6 +35,18 @@ bool canLockFilesIn(const QString& folder)
     (void)attributes.clearImmutable(probe);
     QFile::remove(probe);
     return immutable;
+}
+
+bool setImmutableCapability(bool effective)
+{
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct data[2] {};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    const unsigned bit = 1u << (CAP_LINUX_IMMUTABLE % 32);
+    auto& word = data[CAP_LINUX_IMMUTABLE / 32].effective;
+    word = effective ? (word | bit) : (word & ~bit);
+    return ::syscall(SYS_capset, &header, data) == 0;
 }
 
 } // namespace veltrin::test

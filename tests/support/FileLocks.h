@@ -12,4 +12,8 @@ void unlockTree(const QString& folder);
 // capability, on a file system that has the flag).
 bool canLockFilesIn(const QString& folder);
 
+// Raises or lowers CAP_LINUX_IMMUTABLE in this thread's effective set: a process that has it
+// can act as one without it.
+bool setImmutableCapability(bool effective);
+
 } // namespace veltrin::test

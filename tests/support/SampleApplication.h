@@ -4,9 +4,10 @@
 // signatures folder, with a fake folder panel that the test answers. Header-only: it needs the
 // application's library, which only the application's tests link.
 
+#include "FakeFileAttributes.h"
 #include "FakeFolderPanel.h"
 #include "FakeRunningApplications.h"
-#include "FileLocks.h"
+#include "ScriptedFileOperations.h"
 #include "app/window/ContentView.h"
 #include "app/window/Updater.h"
 #include "app/window/VeltrinApp.h"
@@ -47,6 +48,8 @@ public:
             .folderAccess = m_folderAccess,
             .folderPanel = m_panel,
             .runningApplications = m_running,
+            .fileAttributes = m_attributes,
+            .files = m_files,
             .homeFolder = m_home.path(),
             .startTelemetry = [] {},
             .makeUpdater = [] { return std::make_unique<Updater>(std::make_unique<IdleUpdateFramework>()); },
@@ -54,9 +57,7 @@ public:
     }
     ~SampleApplication()
     {
-        // The application goes first; then what its saves locked, so the scratch home can go.
         m_app.reset();
-        unlockTree(m_signatures);
     }
     Q_DISABLE_COPY_MOVE(SampleApplication)
 
@@ -65,6 +66,7 @@ public:
     ContentView* content() const { return m_app->contentView(); }
     FakeFolderPanel& panel() { return m_panel; }
     FakeRunningApplications& running() { return m_running; }
+    FakeFileAttributes& attributes() { return m_attributes; }
     QString home() const { return m_home.path(); }
     QString signaturesFolder() const { return m_signatures; }
 
@@ -80,6 +82,9 @@ private:
     BookmarkFolderAccess m_folderAccess;
     FakeFolderPanel m_panel;
     FakeRunningApplications m_running;
+    // Saves write real files; their locks stay in memory.
+    FakeFileAttributes m_attributes;
+    ScriptedFileOperations m_files;
     QString m_signatures;
     std::unique_ptr<VeltrinApp> m_app;
 };

@@ -7,7 +7,6 @@
 #include "app/editor/SaveToastView.h"
 #include "app/look/Controls.h"
 #include "app/look/Style.h"
-#include "platform/InodeFileAttributes.h"
 #include "platform/RunningApplications.h"
 
 #include <QEvent>
@@ -120,11 +119,10 @@ QString SignatureEditorDetailView::notLockedSentence(const QString& reason)
 }
 
 SignatureEditorDetailView::SignatureEditorDetailView(
-    RunningApplications& runningApplications, QWidget* parent)
+    RunningApplications& runningApplications, const SignatureStorage& storage, QWidget* parent)
     : QWidget(parent)
     , m_runningApplications(runningApplications)
-    , m_ownAttributes(std::make_unique<InodeFileAttributes>())
-    , m_attributes(m_ownAttributes.get())
+    , m_storage(storage)
 {
     setObjectName(QStringLiteral("signatureEditor"));
     m_systemColorScheme = Style::isDark(palette()) ? ColorScheme::dark : ColorScheme::light;
@@ -174,7 +172,7 @@ void SignatureEditorDetailView::setSignature(const SignatureFile& signature)
 
 void SignatureEditorDetailView::loadSignature()
 {
-    const auto result = m_signature.loadContent();
+    const auto result = m_storage.loadContent(m_signature);
     applyLoadResult(m_state, result);
     m_codeEditorStale = true;
     render();
@@ -210,8 +208,7 @@ bool SignatureEditorDetailView::performSave()
     // After a failed load the texts are another file's; they never go into this one.
     if (!m_state.contentMatchesSignature)
         return false;
-    const auto result
-        = SignatureWriter(*m_attributes).save(m_signature.filePath, m_state.header, m_state.htmlDraft);
+    const auto result = m_storage.save(m_signature, m_state.header, m_state.htmlDraft);
     if (!applySaveResult(m_state, result)) {
         render();
         return false;

@@ -4,7 +4,7 @@
 #include "app/editor/EditorModes.h"
 #include "app/look/ColorScheme.h"
 #include "store/SignatureFile.h"
-#include "store/SignatureWriter.h"
+#include "store/SignatureStorage.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -21,7 +21,6 @@ namespace veltrin {
 class EditorContent;
 class EditorFooter;
 class EditorHeader;
-class FileAttributes;
 class RunningApplications;
 class SaveToastView;
 
@@ -70,7 +69,9 @@ public:
     // The footer's sentence after a save that could not lock the file.
     static QString notLockedSentence(const QString& reason);
 
-    explicit SignatureEditorDetailView(RunningApplications& runningApplications, QWidget* parent = nullptr);
+    // Both must outlive the editor; it loads and saves through `storage`.
+    SignatureEditorDetailView(
+        RunningApplications& runningApplications, const SignatureStorage& storage, QWidget* parent = nullptr);
     ~SignatureEditorDetailView() override;
     Q_DISABLE_COPY_MOVE(SignatureEditorDetailView)
 
@@ -80,8 +81,6 @@ public:
     void setOnSaved(std::function<void()> onSaved) { m_onSaved = std::move(onSaved); }
     // How long the toast stays; tests shorten it.
     void setToastDuration(int milliseconds) { m_toastDuration = milliseconds; }
-    // Saves lock through these; the inode's own unless set. Must outlive the editor.
-    void setFileAttributes(FileAttributes& attributes) { m_attributes = &attributes; }
 
     const State& state() const { return m_state; }
     bool isMailRunning() const;
@@ -125,6 +124,7 @@ private:
     void draftEdited(const DraftSplicer::Splice& splice);
 
     RunningApplications& m_runningApplications;
+    const SignatureStorage& m_storage;
     SignatureFile m_signature;
     std::function<void()> m_onSaved;
     State m_state;
@@ -139,8 +139,6 @@ private:
     SaveToastView* m_toast = nullptr;
     QPointer<QMessageBox> m_confirmation;
     QPointer<QMessageBox> m_leaveQuestion;
-    std::unique_ptr<FileAttributes> m_ownAttributes;
-    FileAttributes* m_attributes = nullptr;
 };
 
 } // namespace veltrin

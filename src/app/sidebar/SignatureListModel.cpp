@@ -16,7 +16,18 @@ bool sameFile(const SignatureFile& a, const SignatureFile& b)
 
 SignatureListModel::SignatureListModel(QObject* parent)
     : QAbstractListModel(parent)
+    , m_ageTimer(new QTimer(this))
 {
+    m_ageTimer->setInterval(ageRefreshInterval);
+    connect(m_ageTimer, &QTimer::timeout, this, &SignatureListModel::refreshAges);
+    m_ageTimer->start();
+}
+
+void SignatureListModel::refreshAges()
+{
+    if (m_signatures.isEmpty())
+        return;
+    Q_EMIT dataChanged(index(0), index(int(m_signatures.size()) - 1), { LastModifiedRole, Qt::AccessibleTextRole });
 }
 
 int SignatureListModel::rowCount(const QModelIndex& parent) const

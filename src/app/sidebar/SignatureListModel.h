@@ -4,6 +4,7 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QTimer>
 
 #include <optional>
 
@@ -18,10 +19,13 @@ class SignatureListModel final : public QAbstractListModel {
 public:
     enum Role {
         AccountEmailsRole = Qt::UserRole + 1, // QStringList
-        LastModifiedRole, // QString, read from the file and the clock at each call
-        FileSizeRole, // QString, read from the file at each call
+        LastModifiedRole, // QString: the scan's time against the clock at each call
+        FileSizeRole, // QString: the scan's size
         ErrorMessageRole, // QString; invalid without an error
     };
+
+    // How often the age texts are told to have changed, so that "1 min. ago" moves on.
+    static constexpr int ageRefreshInterval = 30'000;
 
     explicit SignatureListModel(QObject* parent = nullptr);
     Q_DISABLE_COPY_MOVE(SignatureListModel)
@@ -30,6 +34,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
+    // Tests shorten it.
+    void setAgeRefreshInterval(int milliseconds) { m_ageTimer->setInterval(milliseconds); }
+
     void setSignatures(const QList<SignatureFile>& signatures);
     const QList<SignatureFile>& signatures() const { return m_signatures; }
     std::optional<SignatureFile> signature(int row) const;
@@ -37,7 +44,10 @@ public:
     int rowOf(const SignatureFile& signature) const;
 
 private:
+    void refreshAges();
+
     QList<SignatureFile> m_signatures;
+    QTimer* m_ageTimer = nullptr;
 };
 
 } // namespace veltrin

@@ -1,11 +1,8 @@
 #include "app/sidebar/SignatureRow.h"
 
-#include <QFile>
 #include <QFontMetrics>
 #include <QLocale>
 #include <QTextLayout>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -118,17 +115,18 @@ SignatureRow::Layout SignatureRow::layout(const Content& content, int width)
 
 QString SignatureRow::fileSize(const SignatureFile& signature)
 {
-    // The item itself, as the file manager reports it: a link is not followed.
-    struct stat status { };
-    const QByteArray path = QFile::encodeName(signature.filePath.toLocalFile());
-    if (path.isEmpty() || ::lstat(path.constData(), &status) != 0)
+    // As the scan found the file; a value that no scan built has no size to show.
+    if (!signature.scannedModificationDate.isValid())
         return tr("Unknown size");
-    return formatByteCount(qint64(status.st_size));
+    return formatByteCount(signature.fileSize);
 }
 
 QString SignatureRow::lastModified(const SignatureFile& signature)
 {
-    return formatRelativeTime(signature.modificationDate(), QDateTime::currentDateTimeUtc());
+    // The scan's time; without one the current time, as for a file whose time can't be read.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime modified = signature.scannedModificationDate;
+    return formatRelativeTime(modified.isValid() ? modified : now, now);
 }
 
 QString SignatureRow::formatByteCount(qint64 bytes)

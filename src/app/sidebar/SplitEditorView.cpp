@@ -47,9 +47,11 @@ QWidget* placeholder(const QString& symbol, int symbolSize, const QString& text,
 
 } // namespace
 
-SplitEditorView::SplitEditorView(RunningApplications& runningApplications, QWidget* parent)
+SplitEditorView::SplitEditorView(
+    RunningApplications& runningApplications, const SignatureStorage& storage, QWidget* parent)
     : QWidget(parent)
     , m_runningApplications(runningApplications)
+    , m_storage(storage)
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -262,7 +264,7 @@ void SplitEditorView::showDetail()
         return;
     }
     if (!m_editor) {
-        m_editor = new SignatureEditorDetailView(m_runningApplications, m_detail);
+        m_editor = new SignatureEditorDetailView(m_runningApplications, m_storage, m_detail);
         m_editor->setOnSaved([this] {
             if (m_onSaved)
                 m_onSaved();

@@ -15,6 +15,7 @@ class QStackedWidget;
 namespace veltrin {
 
 class RunningApplications;
+class SignatureStorage;
 class SignatureEditorDetailView;
 class SignatureListModel;
 
@@ -26,7 +27,8 @@ class SplitEditorView final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit SplitEditorView(RunningApplications& runningApplications, QWidget* parent = nullptr);
+    // Both must outlive the view; the editor reads and saves through `storage`.
+    SplitEditorView(RunningApplications& runningApplications, const SignatureStorage& storage, QWidget* parent = nullptr);
     ~SplitEditorView() override;
     Q_DISABLE_COPY_MOVE(SplitEditorView)
 
@@ -70,6 +72,7 @@ private:
     void rowSelectionChanged();
 
     RunningApplications& m_runningApplications;
+    const SignatureStorage& m_storage;
     std::optional<SignatureFile> m_selectedSignature;
     std::function<void()> m_onRescan;
     std::function<void()> m_onSaved;

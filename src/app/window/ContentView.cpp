@@ -38,10 +38,11 @@ template <typename Split> void focusSignatureList(Split& split)
 } // namespace
 
 ContentView::ContentView(Preferences& preferences, FolderAccess& folderAccess, FolderPanel& folderPanel,
-    RunningApplications& runningApplications, const QString& homeFolder, QWidget* parent)
+    RunningApplications& runningApplications, FileAttributes& fileAttributes, FileOperations& files,
+    const QString& homeFolder, QWidget* parent)
     : QWidget(parent)
     , m_runningApplications(runningApplications)
-    , m_service(new SignatureService(preferences, folderAccess, folderPanel, homeFolder, this))
+    , m_service(new SignatureService(preferences, folderAccess, folderPanel, files, fileAttributes, homeFolder, this))
 {
     setMinimumSize(minimumWidth, minimumHeight);
     m_layout = new QVBoxLayout(this);
@@ -216,7 +217,7 @@ void ContentView::showChild()
         m_child = m_emptyStateView = new EmptyStateView([this] { loadSignatures(); }, this);
         break;
     case AppState::list: {
-        auto* split = new SplitEditorView(m_runningApplications, this);
+        auto* split = new SplitEditorView(m_runningApplications, m_service->storage(), this);
         split->setSignatures(m_service->signatures());
         split->setSelectedSignature(m_selectedSignature);
         split->setOnRescan([this] { loadSignatures(); });

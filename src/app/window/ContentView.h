@@ -19,6 +19,8 @@ class QVBoxLayout;
 
 namespace veltrin {
 
+class FileAttributes;
+class FileOperations;
 class FolderAccess;
 class FolderPanel;
 class Preferences;
@@ -36,7 +38,8 @@ public:
 
     // The services must outlive this view.
     ContentView(Preferences& preferences, FolderAccess& folderAccess, FolderPanel& folderPanel,
-        RunningApplications& runningApplications, const QString& homeFolder, QWidget* parent = nullptr);
+        RunningApplications& runningApplications, FileAttributes& fileAttributes, FileOperations& files,
+        const QString& homeFolder, QWidget* parent = nullptr);
     ~ContentView() override;
     Q_DISABLE_COPY_MOVE(ContentView)
 

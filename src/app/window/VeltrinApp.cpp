@@ -92,7 +92,8 @@ VeltrinApp::VeltrinApp(Services services, QObject* parent)
     QCoreApplication::instance()->installEventFilter(this);
     m_updater->setDialogParent(m_window.get());
     m_contentView = new ContentView(m_services.preferences, m_services.folderAccess, m_services.folderPanel,
-        m_services.runningApplications, m_services.homeFolder, m_window.get());
+        m_services.runningApplications, m_services.fileAttributes, m_services.files, m_services.homeFolder,
+        m_window.get());
     m_window->setCentralWidget(m_contentView);
     buildMenus();
 }

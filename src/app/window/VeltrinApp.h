@@ -20,6 +20,8 @@ namespace veltrin {
 class CheckForUpdatesCommand;
 class ContentView;
 class EditCommands;
+class FileAttributes;
+class FileOperations;
 class FolderAccess;
 class FolderPanel;
 class Preferences;
@@ -37,6 +39,9 @@ public:
         FolderAccess& folderAccess;
         FolderPanel& folderPanel;
         RunningApplications& runningApplications;
+        // Every signature file is read, written and locked through these.
+        FileAttributes& fileAttributes;
+        FileOperations& files;
         QString homeFolder;
         // Tracker::shared().start() when empty.
         std::function<void()> startTelemetry = {};

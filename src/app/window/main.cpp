@@ -5,6 +5,8 @@
 #include "platform/BookmarkFolderAccess.h"
 #include "platform/BundleInfo.h"
 #include "platform/DialogFolderPanel.h"
+#include "platform/InodeFileAttributes.h"
+#include "platform/NoFollowFileOperations.h"
 #include "platform/PortalAppearance.h"
 #include "platform/Preferences.h"
 #include "platform/ProcRunningApplications.h"
@@ -54,12 +56,16 @@ int main(int argc, char* argv[])
     veltrin::BookmarkFolderAccess folderAccess;
     veltrin::DialogFolderPanel folderPanel;
     veltrin::ProcRunningApplications runningApplications;
+    veltrin::InodeFileAttributes fileAttributes;
+    veltrin::NoFollowFileOperations files;
 
     veltrin::VeltrinApp veltrin({
         .preferences = preferences,
         .folderAccess = folderAccess,
         .folderPanel = folderPanel,
         .runningApplications = runningApplications,
+        .fileAttributes = fileAttributes,
+        .files = files,
         .homeFolder = QDir::homePath(),
     });
     QObject::connect(&instance, &veltrin::SingleInstance::activationRequested, &veltrin,

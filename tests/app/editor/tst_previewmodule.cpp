@@ -1,3 +1,4 @@
+#include "FakeStorage.h"
 #include "app/editor/PreviewHost.h"
 #include "app/editor/PreviewModule.h"
 #include "app/editor/SignatureEditorDetailView.h"
@@ -55,7 +56,8 @@ void TestPreviewModule::unavailableModule()
     signature.parentFolderURL = QUrl::fromLocalFile(folder.path());
 
     veltrin::test::FakeRunningApplications running;
-    SignatureEditorDetailView view(running);
+    veltrin::test::FakeStorage store;
+    SignatureEditorDetailView view(running, store.storage);
     view.setSignature(signature);
     view.resize(900, 600);
     view.show();

@@ -8,7 +8,7 @@
 #include "app/sidebar/SplitEditorView.h"
 #include "app/window/ContentView.h"
 
-#include "FakeFileAttributes.h"
+#include "FakeStorage.h"
 #include "FakeRunningApplications.h"
 #include "LookChecks.h"
 #include "PreviewModuleTestMain.h"
@@ -80,7 +80,8 @@ template <typename T> T* child(const QWidget& parent, const char* name)
 // Shown as the window shows it; the editor loads when it comes on screen.
 struct Editor {
     FakeRunningApplications running;
-    SignatureEditorDetailView view { running };
+    veltrin::test::FakeStorage store;
+    SignatureEditorDetailView view { running, store.storage };
     int saved = 0;
 
     // Tests shorten the toast unless they are about its own duration.
@@ -352,7 +353,8 @@ void TestSignatureEditor::loadsIntoPreview()
     QTemporaryDir folder;
     const SignatureFile signature = copyOfFixture(folder, u"signatures/multipart-related.mailsignature"_qs);
     FakeRunningApplications running;
-    SignatureEditorDetailView view(running);
+    veltrin::test::FakeStorage store;
+    SignatureEditorDetailView view(running, store.storage);
     view.setSignature(signature);
     // Not on screen yet: nothing loaded, the placeholder shows.
     QVERIFY(view.state().isLoading);
@@ -528,9 +530,7 @@ void TestSignatureEditor::toastHidesOnEarliestSchedule()
 void TestSignatureEditor::toastStaysTwoSeconds()
 {
     QTemporaryDir folder;
-    veltrin::test::FakeFileAttributes attributes;
     Editor editor(copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs), Editor::Toast::asShipped);
-    editor.view.setFileAttributes(attributes);
     editor.switchTo("codeSegment");
     QTest::keyClicks(editor.code(), u"a"_qs);
     QElapsedTimer sinceSave;
@@ -641,12 +641,11 @@ void TestSignatureEditor::unlockedSaveSaysWhy()
 {
     QFETCH(std::optional<QString>, refusal);
     QTemporaryDir folder;
-    veltrin::test::FakeFileAttributes attributes;
-    if (refusal)
-        attributes.refuseLock(*refusal);
     const SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
     Editor editor(signature);
-    editor.view.setFileAttributes(attributes);
+    veltrin::test::FakeFileAttributes& attributes = editor.store.attributes;
+    if (refusal)
+        attributes.refuseLock(*refusal);
     QVERIFY(!editor.visible("notLockedNote"));
     editor.switchTo("codeSegment");
     QTest::keyClicks(editor.code(), u"x"_qs);
@@ -735,7 +734,8 @@ void TestSignatureEditor::longNameAtMinimumWidth()
     SignatureFile signature = copyOfFixture(folder, u"signatures/single-part.mailsignature"_qs);
     signature.displayName = name;
     FakeRunningApplications running;
-    SplitEditorView split(running);
+    veltrin::test::FakeStorage store;
+    SplitEditorView split(running, store.storage);
     split.setSignatures({ signature });
     split.setSelectedSignature(signature);
     split.resize(ContentView::minimumWidth, ContentView::minimumHeight);

@@ -52,6 +52,7 @@ private Q_SLOTS:
     void rescansUpdateInPlace_data();
     void rescansUpdateInPlace();
     void rowsReadAsShown();
+    void agesMoveOn();
 };
 
 void TestSignatureListModel::initTestCase()
@@ -114,18 +115,31 @@ void TestSignatureListModel::rescansUpdateInPlace()
     QCOMPARE(stillPointing, kept);
 }
 
+// The age texts come from the clock: the model says they changed, so views paint them anew.
+void TestSignatureListModel::agesMoveOn()
+{
+    SignatureListModel model;
+    model.setAgeRefreshInterval(20);
+    QSignalSpy changed(&model, &SignatureListModel::dataChanged);
+    QTest::qWait(60);
+    QCOMPARE(changed.count(), 0); // nothing to refresh in an empty list
+    model.setSignatures({ file(u"A"_qs), file(u"B"_qs) });
+    QVERIFY(changed.wait());
+    QCOMPARE(changed.last().at(0).toModelIndex(), model.index(0));
+    QCOMPARE(changed.last().at(1).toModelIndex(), model.index(1));
+    QVERIFY(changed.last().at(2).value<QList<int>>().contains(SignatureListModel::LastModifiedRole));
+}
+
 void TestSignatureListModel::rowsReadAsShown()
 {
     QTemporaryDir folder;
     SignatureFile withAccounts = file(u"Work"_qs, { u"zoe@example.org"_qs, u"z@example.org"_qs });
+    // As a scan found it; no file is there, and none is read.
     withAccounts.filePath = QUrl::fromLocalFile(folder.filePath(u"Work.mailsignature"_qs));
-    QVERIFY(veltrin::test::writeFile(withAccounts.filePath.toLocalFile(), QByteArray(1'500, 'x')));
-    // Half a minute old: the time is read twice below, and a file written this very moment reads
+    withAccounts.fileSize = 1'500;
+    // Half a minute old: the time is read twice below, and a time of this very moment reads
     // "in 0 sec." or "0 sec. ago" depending on the millisecond of each reading.
-    QFile written(withAccounts.filePath.toLocalFile());
-    QVERIFY(written.open(QIODevice::ReadWrite));
-    QVERIFY(written.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-30), QFileDevice::FileModificationTime));
-    written.close();
+    withAccounts.scannedModificationDate = QDateTime::currentDateTimeUtc().addSecs(-30);
     SignatureFile broken = file(u"Old"_qs);
     broken.errorMessage = u"The file could not be read completely."_qs;
     SignatureListModel model;

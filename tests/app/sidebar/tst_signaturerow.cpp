@@ -87,28 +87,32 @@ void TestSignatureRow::formatRelativeTime()
     QCOMPARE(SignatureRow::formatRelativeTime(now.addSecs(-secondsBefore), now), expected);
 }
 
+// The size is the scan's: painting reads no file, so a file removed since shows what was found.
 void TestSignatureRow::fileSize_data()
 {
-    QTest::addColumn<QByteArray>("contents"); // null: no file
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("scanned");
     QTest::addColumn<QString>("expected");
-    QTest::addRow("empty file") << QByteArray("") << u"Zero KB"_qs;
-    QTest::addRow("small file") << QByteArray(1'234, 'x') << u"1 KB"_qs;
-    QTest::addRow("deleted after the scan") << QByteArray() << u"Unknown size"_qs;
+    QTest::addRow("empty file") << qint64(0) << true << u"Zero KB"_qs;
+    QTest::addRow("small file") << qint64(1'234) << true << u"1 KB"_qs;
+    QTest::addRow("not from a scan") << qint64(0) << false << u"Unknown size"_qs;
 }
 
 void TestSignatureRow::fileSize()
 {
-    QFETCH(QByteArray, contents);
+    QFETCH(qint64, size);
+    QFETCH(bool, scanned);
     QFETCH(QString, expected);
     QTemporaryDir folder;
-    const QString path = folder.filePath(u"A.mailsignature"_qs);
-    if (!contents.isNull())
-        QVERIFY(veltrin::test::writeFile(path, contents));
     SignatureFile signature;
-    signature.filePath = QUrl::fromLocalFile(path);
+    // No file at the path: nothing may be read from the disk.
+    signature.filePath = QUrl::fromLocalFile(folder.filePath(u"A.mailsignature"_qs));
+    signature.fileSize = size;
+    if (scanned)
+        signature.scannedModificationDate = QDateTime::currentDateTimeUtc().addSecs(-120);
     QCOMPARE(SignatureRow::fileSize(signature), expected);
     // The age is always there, whatever the file's state.
-    QVERIFY(!SignatureRow::lastModified(signature).isEmpty());
+    QCOMPARE(SignatureRow::lastModified(signature), scanned ? u"2 min. ago"_qs : u"in 0 sec."_qs);
 }
 
 void TestSignatureRow::rowShowsAccountsAndError_data()

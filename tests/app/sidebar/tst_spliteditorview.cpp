@@ -1,3 +1,4 @@
+#include "FakeStorage.h"
 #include "app/editor/PreviewHost.h"
 #include "app/editor/SignatureEditorDetailView.h"
 #include "app/sidebar/SignatureListModel.h"
@@ -79,7 +80,8 @@ QList<SignatureFile> rescanned(QList<SignatureFile> signatures)
 
 struct Split {
     FakeRunningApplications running;
-    SplitEditorView view { running };
+    veltrin::test::FakeStorage store;
+    SplitEditorView view { running, store.storage };
     int rescans = 0;
     QSignalSpy picked { &view, &SplitEditorView::selectedSignatureChanged };
 

@@ -1,4 +1,6 @@
+#include "FakeFileAttributes.h"
 #include "FakeFolderPanel.h"
+#include "ScriptedFileOperations.h"
 #include "FakeRunningApplications.h"
 #include "TestSupport.h"
 #include "app/look/ElidingLabel.h"
@@ -26,7 +28,7 @@ struct Window {
     // The recomputation delay passes only when the test says so, unless the real timer is asked for.
     explicit Window(bool realTimer = false)
     {
-        view = std::make_unique<ContentView>(preferences, folderAccess, panel, running, home.path());
+        view = std::make_unique<ContentView>(preferences, folderAccess, panel, running, attributes, files, home.path());
         if (!realTimer)
             view->setScheduler([this](int delay, std::function<void()> action) {
                 delays.append(delay);
@@ -109,6 +111,8 @@ struct Window {
     BookmarkFolderAccess folderAccess;
     FakeFolderPanel panel;
     FakeRunningApplications running;
+    test::FakeFileAttributes attributes;
+    test::ScriptedFileOperations files;
     std::unique_ptr<ContentView> view;
     QStringList states;
     QList<std::function<void()>> pending;

@@ -5,7 +5,6 @@
 #include "app/sidebar/SplitEditorView.h"
 #include "app/window/ContentView.h"
 #include "app/window/VeltrinApp.h"
-#include "platform/InodeFileAttributes.h"
 
 #include <QAbstractButton>
 #include <QFile>
@@ -113,11 +112,11 @@ void TestEndToEnd::firstLaunchToTheList()
     QFile backup(backups.first().toLocalFile());
     QVERIFY(backup.open(QIODevice::ReadOnly));
     QVERIFY(!backup.readAll().contains("Edited in Veltrin"));
-    QCOMPARE(
-        file.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
-        QFile::Permissions());
-    QCOMPARE(InodeFileAttributes().isImmutable(file.fileName()).value_or(false),
-        test::canLockFilesIn(sample.home()));
+    // Unlocked before the backup, locked 0600 after the write, through the window's services.
+    const QString path = picked.filePath.toLocalFile();
+    QCOMPARE(sample.attributes().calls(), QStringList({ QStringLiteral("clear ") + path, QStringLiteral("lock ") + path }));
+    QCOMPARE(sample.attributes().permissions(path), std::optional<int>(0600));
+    QCOMPARE(sample.attributes().isImmutable(path), true);
 
     // The rescan after the save kept the state: a fresh list, the same file still selected.
     QTRY_VERIFY(!content->service().signatures().isEmpty());

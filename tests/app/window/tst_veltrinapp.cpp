@@ -1,3 +1,5 @@
+#include "FakeFileAttributes.h"
+#include "ScriptedFileOperations.h"
 #include "FakeFolderPanel.h"
 #include "FakeRunningApplications.h"
 #include "app/onboarding/HelpSheet.h"
@@ -53,6 +55,8 @@ struct Services {
     NoFolderAccess folderAccess;
     test::FakeFolderPanel panel;
     test::FakeRunningApplications running;
+    test::FakeFileAttributes attributes;
+    test::ScriptedFileOperations files;
     QStringList events;
 
     VeltrinApp::Services forApp()
@@ -62,6 +66,8 @@ struct Services {
             .folderAccess = folderAccess,
             .folderPanel = panel,
             .runningApplications = running,
+            .fileAttributes = attributes,
+            .files = files,
             .homeFolder = home.path(),
             .startTelemetry = [this] { events.append(windowsNow(QStringLiteral("telemetry"))); },
             .makeUpdater =
