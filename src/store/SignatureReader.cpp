@@ -222,11 +222,62 @@ QString replaceReferences(const QString& html, const std::vector<ImageAddress>& 
     return result;
 }
 
+bool equalsIgnoringCase(QStringView a, QStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    if (std::memcmp(a.data(), b.data(), size_t(a.size()) * sizeof(QChar)) == 0)
+        return true;
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The images' data addresses, found by their spelling in any letter case. An address runs to
+// megabytes, so it is looked up by its length and ends, and only a candidate is compared whole.
+class CaselessAddresses final {
+public:
+    explicit CaselessAddresses(const std::vector<ImageAddress>& images)
+    {
+        for (const ImageAddress& image : images) {
+            if (!image.address)
+                continue;
+            std::vector<const QString*>& bucket = m_byKey[keyOf(*image.address)];
+            // The first image of an address gives its spelling.
+            if (std::none_of(bucket.begin(), bucket.end(),
+                    [&](const QString* known) { return equalsIgnoringCase(*known, *image.address); }))
+                bucket.push_back(&*image.address);
+        }
+    }
+
+    bool isEmpty() const { return m_byKey.isEmpty(); }
+
+    const QString* find(QStringView spelling) const
+    {
+        const auto bucket = m_byKey.constFind(keyOf(spelling));
+        if (bucket == m_byKey.constEnd())
+            return nullptr;
+        for (const QString* address : *bucket) {
+            if (equalsIgnoringCase(*address, spelling))
+                return address;
+        }
+        return nullptr;
+    }
+
+private:
+    static QString keyOf(QStringView address)
+    {
+        constexpr qsizetype end = 48;
+        return QString::number(address.size()) + u':' + address.first(qMin(end, address.size())).toString().toLower()
+            + u':' + address.last(qMin(end, address.size())).toString().toLower();
+    }
+
+    QHash<QString, std::vector<const QString*>> m_byKey;
+};
+
 // The end of the OBJECT start tag at `start` whose data attribute is exactly one of the
-// addresses (by lower case), matched the way a case-insensitive
+// addresses (in any letter case), matched the way a case-insensitive
 // `<OBJECT[^>]*?data="address"[^>]*?>` matches there, or -1; `address` receives the image's
 // own spelling. `tagEnd` receives the first ">" after the tag name (or the text's size).
-qsizetype matchObjectTag(QStringView text, qsizetype start, const QHash<QString, QString>& addresses,
+qsizetype matchObjectTag(QStringView text, qsizetype start, const CaselessAddresses& addresses,
     const QString** address, qsizetype* tagEnd)
 {
     const qsizetype nameEnd = start + 7;
@@ -242,11 +293,11 @@ qsizetype matchObjectTag(QStringView text, qsizetype start, const QHash<QString,
         const qsizetype quote = text.indexOf(u'"', value);
         if (quote < 0)
             return -1;
-        const auto found = addresses.constFind(text.sliced(value, quote - value).toString().toLower());
-        if (found == addresses.constEnd())
+        const QString* found = addresses.find(text.sliced(value, quote - value));
+        if (!found)
             continue;
         const qsizetype end = text.indexOf(u'>', quote + 1);
-        *address = &*found;
+        *address = found;
         return end < 0 ? -1 : end + 1;
     }
     return -1;
@@ -274,11 +325,7 @@ qsizetype closingObjectTagEnd(QStringView text, qsizetype position)
 // their content isn't swallowed.
 QString rewriteObjects(const QString& html, const std::vector<ImageAddress>& images)
 {
-    QHash<QString, QString> addresses;
-    for (const ImageAddress& image : images) {
-        if (image.address && !addresses.contains(image.address->toLower()))
-            addresses.insert(image.address->toLower(), *image.address);
-    }
+    const CaselessAddresses addresses(images);
     if (addresses.isEmpty())
         return html;
     const QStringView text(html);

@@ -323,6 +323,8 @@ void TestSignatureReader::rewritesObjects_data()
         << u"<p>"_s + img(abc) + u"alt</p>"_s;
     QTest::addRow("several OBJECT elements")
         << u"<object data=\"cid:a\"></object><object data=\"cid:a\"></object>"_s << img(abc) + img(abc);
+    QTest::addRow("address in another letter case, shown in the image's own")
+        << u"<object data=\"DATA:IMAGE/PNG;base64,QUJD\"></object>"_s << img(abc);
     QTest::addRow("single-quoted data attribute is left")
         << u"<object data='cid:a'></object>"_s << u"<object data='"_s + abc + u"'></object>"_s;
     QTest::addRow("data attribute with more than the address is left")
