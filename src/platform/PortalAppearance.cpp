@@ -72,6 +72,10 @@ PortalAppearance::PortalAppearance(const QDBusConnection& bus, ColorScheme fallb
 {
     if (!bus.isConnected())
         return;
+    // The slot's argument types are looked up by name, and Qt knows QDBusVariant by name only once
+    // it is registered: until something else in the process happens to do that, every
+    // subscription is refused without an error.
+    qRegisterMetaType<QDBusVariant>();
     m_receiver = new SettingChangedReceiver(this);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &PortalAppearance::subscribe);

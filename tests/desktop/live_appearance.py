@@ -96,7 +96,7 @@ def main():
                     failures.append(f"flip {flip + 1}: {value} left the window "
                                     f"{scheme_on_screen(connection, window, geometry)}")
                     # Let a late change land before the next flip, so one miss is not counted twice.
-                    wait_for(lambda: scheme_on_screen(connection, window, geometry) == expected, 10)
+                    wait_for(lambda: scheme_on_screen(connection, window, geometry) == expected, 3)
         print(f"{2 * flips - len(failures)} of {2 * flips} changes followed within {FOLLOW_SECONDS} s; "
               f"slowest {max(timings):.3f} s, mean {sum(timings) / len(timings):.3f} s")
         if app.poll() is not None:
