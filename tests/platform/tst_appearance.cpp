@@ -6,10 +6,12 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QFile>
 #include <QProcess>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -30,22 +32,6 @@ const QString colorSchemeKey = QStringLiteral("color-scheme");
 QVariant wrapped(const QVariant& value)
 {
     return QVariant::fromValue(QDBusVariant(value));
-}
-
-// Takes or gives up the portal's name by calling the bus itself: QDBusConnection::registerService
-// reads the bus's answer through a metatype that Qt 6.4 does not always know yet, and then
-// reports a refusal that did not happen.
-bool ownPortalName(QDBusConnection& server, bool own)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
-        own ? QStringLiteral("RequestName") : QStringLiteral("ReleaseName"));
-    call << portalService;
-    if (own)
-        call << 4u; // DBUS_NAME_FLAG_DO_NOT_QUEUE
-    const QDBusMessage reply = server.call(call);
-    // 1 is DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER and DBUS_RELEASE_NAME_REPLY_RELEASED alike.
-    return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toUInt() == 1;
 }
 
 QDBusConnection noBus()
@@ -97,19 +83,33 @@ private Q_SLOTS:
     void cleanupTestCase();
 
 private:
+    QTemporaryDir m_busFolder;
     QProcess m_daemon;
     QString m_address;
 };
 
 namespace {
 
-// A private session bus; its address, or empty where dbus-daemon is missing.
-QString startBus(QProcess& daemon)
+// A private bus that starts no services: the session bus's own configuration would start an
+// installed settings portal on the first call to its name, and that real portal would answer in
+// place of the test's own.
+QString startBus(QProcess& daemon, const QTemporaryDir& folder)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() || !folder.isValid())
         return {};
+    QFile config(folder.filePath(QStringLiteral("bus.conf")));
+    if (!config.open(QIODevice::WriteOnly))
+        return {};
+    config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                 " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                 "<busconfig><type>session</type><listen>unix:dir=" + QFile::encodeName(folder.path())
+        + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+          "<allow receive_sender=\"*\"/>"
+          "<allow own=\"*\"/></policy></busconfig>\n");
+    config.close();
     daemon.start(QStringLiteral("dbus-daemon"),
-        { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address") });
+        { QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
+            QStringLiteral("--print-address") });
     if (!daemon.waitForStarted())
         return {};
     while (!daemon.canReadLine() && daemon.waitForReadyRead(10000)) { }
@@ -129,7 +129,7 @@ void stopBus(QProcess& daemon)
 void TestAppearance::initTestCase()
 {
     qRegisterMetaType<ColorScheme>();
-    m_address = startBus(m_daemon);
+    m_address = startBus(m_daemon, m_busFolder);
 }
 
 void TestAppearance::cleanupTestCase()
@@ -273,12 +273,8 @@ void TestAppearance::followsThePortalWhenItsOwnerChanges_data()
 void TestAppearance::followsThePortalWhenItsOwnerChanges()
 {
     QFETCH(bool, portalAtStart);
-    // A bus of its own: no name claimed on another bus before can come back here.
-    QProcess daemon;
-    const QString address = startBus(daemon);
-    if (address.isEmpty())
+    if (m_address.isEmpty())
         QSKIP("dbus-daemon is not available to run a private session bus");
-    const auto stopDaemon = qScopeGuard([&daemon] { stopBus(daemon); });
 
     QThread portalThread;
     FakePortal first;
@@ -294,12 +290,12 @@ void TestAppearance::followsThePortalWhenItsOwnerChanges()
     });
     const QString firstName = QStringLiteral("veltrin-portal-first");
     const QString secondName = QStringLiteral("veltrin-portal-second");
-    QDBusConnection firstServer = QDBusConnection::connectToBus(address, firstName);
-    QDBusConnection secondServer = QDBusConnection::connectToBus(address, secondName);
+    QDBusConnection firstServer = QDBusConnection::connectToBus(m_address, firstName);
+    QDBusConnection secondServer = QDBusConnection::connectToBus(m_address, secondName);
     const auto disconnect = qScopeGuard([&] {
         QDBusConnection::disconnectFromBus(QStringLiteral("veltrin-client"));
         for (QDBusConnection* server : { &firstServer, &secondServer }) {
-            ownPortalName(*server, false);
+            server->unregisterService(portalService);
             server->unregisterObject(portalPath);
         }
         QDBusConnection::disconnectFromBus(firstName);
@@ -316,19 +312,19 @@ void TestAppearance::followsThePortalWhenItsOwnerChanges()
         QVERIFY(server.send(signal));
     };
 
-    QDBusConnection client = QDBusConnection::connectToBus(address, QStringLiteral("veltrin-client"));
+    QDBusConnection client = QDBusConnection::connectToBus(m_address, QStringLiteral("veltrin-client"));
     {
         if (portalAtStart)
-            QVERIFY(ownPortalName(firstServer, true));
+            QVERIFY(firstServer.registerService(portalService));
         PortalAppearance appearance(client, ColorScheme::light);
         QTRY_VERIFY(appearance.isSubscribed());
         if (portalAtStart) {
             QTRY_COMPARE(appearance.colorScheme(), ColorScheme::dark);
-            QVERIFY(ownPortalName(firstServer, false));
+            QVERIFY(firstServer.unregisterService(portalService));
             // Gone: its last answer stands until another portal speaks.
             QTest::qWait(50);
             QCOMPARE(appearance.colorScheme(), ColorScheme::dark);
-            QVERIFY(ownPortalName(secondServer, true));
+            QVERIFY(secondServer.registerService(portalService));
             QTRY_COMPARE(appearance.colorScheme(), ColorScheme::light);
             announce(secondServer, second, 1);
             QTRY_COMPARE(appearance.colorScheme(), ColorScheme::dark);
@@ -338,7 +334,7 @@ void TestAppearance::followsThePortalWhenItsOwnerChanges()
             // A call on the same connection: the first read has met no portal by its answer.
             QVERIFY(!client.interface()->isServiceRegistered(portalService));
             QVERIFY(!appearance.portalColorScheme());
-            QVERIFY(ownPortalName(firstServer, true));
+            QVERIFY(firstServer.registerService(portalService));
             QTRY_COMPARE(appearance.colorScheme(), ColorScheme::dark);
             announce(firstServer, first, 2);
             QTRY_COMPARE(appearance.colorScheme(), ColorScheme::light);
