@@ -2,11 +2,16 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QPalette>
+
+#include <algorithm>
 
 namespace veltrin {
 
@@ -17,6 +22,13 @@ const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Settings");
 const QString appearanceNamespace = QStringLiteral("org.freedesktop.appearance");
 const QString colorSchemeKey = QStringLiteral("color-scheme");
+const QString settingChangedSignal = QStringLiteral("SettingChanged");
+const char* const settingChangedSlot = SLOT(settingChanged(QString, QString, QDBusVariant));
+
+// Refusals before the log says so: start-up refuses a few as a rule.
+constexpr int quietRefusals = 8;
+
+Q_LOGGING_CATEGORY(lcAppearance, "veltrin.appearance")
 
 ColorScheme paletteScheme()
 {
@@ -56,14 +68,70 @@ PortalAppearance::PortalAppearance(QObject* parent)
 PortalAppearance::PortalAppearance(const QDBusConnection& bus, ColorScheme fallback, QObject* parent)
     : Appearance(parent)
     , m_fallback(fallback)
+    , m_busName(bus.name())
 {
     if (!bus.isConnected())
         return;
-    QDBusConnection connection = bus;
+    // The slot's argument types are looked up by name, and Qt knows QDBusVariant by name only once
+    // it is registered: until something else in the process happens to do that, every
+    // subscription is refused without an error.
+    qRegisterMetaType<QDBusVariant>();
+    m_receiver = new SettingChangedReceiver(this);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &PortalAppearance::subscribe);
     // Subscribed before the read, so that a change in between is not lost.
-    connection.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"),
-        new SettingChangedReceiver(this), SLOT(settingChanged(QString, QString, QDBusVariant)));
+    subscribe();
+    readScheme();
+}
 
+void PortalAppearance::subscribe()
+{
+    QDBusConnection connection(m_busName);
+    // A repeated subscription is refused as a duplicate: drop the old one first, which also
+    // makes the bus library look up the portal's current owner again.
+    if (m_subscribed)
+        connection.disconnect(portalService, portalPath, settingsInterface, settingChangedSignal, m_receiver,
+            settingChangedSlot);
+    m_subscribed = connection.connect(
+        portalService, portalPath, settingsInterface, settingChangedSignal, m_receiver, settingChangedSlot);
+    if (!m_subscribed) {
+        ++m_refusals;
+        if (m_refusals == quietRefusals)
+            qCWarning(lcAppearance, "the bus keeps refusing a subscription to the settings portal (%s); "
+                                    "still trying",
+                qPrintable(connection.lastError().message()));
+        m_retry.start(m_retryDelayMs);
+        m_retryDelayMs = std::min(m_retryDelayMs * 2, slowestRetryMs);
+        return;
+    }
+    if (m_refusals > 0) {
+        // Whatever changed while unsubscribed is read now.
+        m_refusals = 0;
+        m_retryDelayMs = firstRetryMs;
+        readScheme();
+    }
+    if (!m_ownerWatch) {
+        // Watched only once a subscription holds: the watch subscribes the same way and would
+        // be refused the same way before.
+        m_ownerWatch = new QDBusServiceWatcher(
+            portalService, connection, QDBusServiceWatcher::WatchForOwnerChange, this);
+        connect(m_ownerWatch, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) { portalOwnerChanged(newOwner); });
+    }
+}
+
+void PortalAppearance::portalOwnerChanged(const QString& newOwner)
+{
+    if (newOwner.isEmpty())
+        return; // gone: keep its last answer until another one speaks
+    m_retry.stop();
+    subscribe();
+    readScheme();
+}
+
+void PortalAppearance::readScheme()
+{
+    QDBusConnection connection(m_busName);
     // Read is the portal's first version; later versions keep it, with the value wrapped once more.
     QDBusMessage read = QDBusMessage::createMethodCall(
         portalService, portalPath, settingsInterface, QStringLiteral("Read"));

@@ -1,14 +1,17 @@
 #include "platform/PortalAppearance.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QFile>
 #include <QProcess>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -75,32 +78,63 @@ private Q_SLOTS:
     void withoutBusThePaletteDecides();
     void readsAndFollowsThePortalOnARealBus();
     void busWithoutPortalFallsBack();
+    void followsThePortalWhenItsOwnerChanges_data();
+    void followsThePortalWhenItsOwnerChanges();
     void cleanupTestCase();
 
 private:
+    QTemporaryDir m_busFolder;
     QProcess m_daemon;
     QString m_address;
 };
 
+namespace {
+
+// A private bus that starts no services: the session bus's own configuration would start an
+// installed settings portal on the first call to its name, and that real portal would answer in
+// place of the test's own.
+QString startBus(QProcess& daemon, const QTemporaryDir& folder)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() || !folder.isValid())
+        return {};
+    QFile config(folder.filePath(QStringLiteral("bus.conf")));
+    if (!config.open(QIODevice::WriteOnly))
+        return {};
+    config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                 " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                 "<busconfig><type>session</type><listen>unix:dir=" + QFile::encodeName(folder.path())
+        + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+          "<allow receive_sender=\"*\"/>"
+          "<allow own=\"*\"/></policy></busconfig>\n");
+    config.close();
+    daemon.start(QStringLiteral("dbus-daemon"),
+        { QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
+            QStringLiteral("--print-address") });
+    if (!daemon.waitForStarted())
+        return {};
+    while (!daemon.canReadLine() && daemon.waitForReadyRead(10000)) { }
+    return QString::fromUtf8(daemon.readLine()).trimmed();
+}
+
+void stopBus(QProcess& daemon)
+{
+    if (daemon.state() != QProcess::NotRunning) {
+        daemon.terminate();
+        daemon.waitForFinished();
+    }
+}
+
+} // namespace
+
 void TestAppearance::initTestCase()
 {
     qRegisterMetaType<ColorScheme>();
-    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
-        return;
-    m_daemon.start(QStringLiteral("dbus-daemon"),
-        { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address") });
-    if (!m_daemon.waitForStarted())
-        return;
-    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) { }
-    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    m_address = startBus(m_daemon, m_busFolder);
 }
 
 void TestAppearance::cleanupTestCase()
 {
-    if (m_daemon.state() != QProcess::NotRunning) {
-        m_daemon.terminate();
-        m_daemon.waitForFinished();
-    }
+    stopBus(m_daemon);
 }
 
 void TestAppearance::portalValues_data()
@@ -226,6 +260,86 @@ void TestAppearance::busWithoutPortalFallsBack()
     QCOMPARE(appearance.colorScheme(), ColorScheme::dark);
     QVERIFY(!appearance.portalColorScheme());
     QDBusConnection::disconnectFromBus(QStringLiteral("veltrin-lonely"));
+}
+
+void TestAppearance::followsThePortalWhenItsOwnerChanges_data()
+{
+    QTest::addColumn<bool>("portalAtStart");
+    QTest::addRow("portal starts after the application") << false;
+    QTest::addRow("portal restarts as another connection") << true;
+}
+
+// The portal is D-Bus activated and may restart: whoever owns its name now is read and followed.
+void TestAppearance::followsThePortalWhenItsOwnerChanges()
+{
+    QFETCH(bool, portalAtStart);
+    if (m_address.isEmpty())
+        QSKIP("dbus-daemon is not available to run a private session bus");
+
+    QThread portalThread;
+    FakePortal first;
+    FakePortal second;
+    first.value = 1;
+    second.value = 2;
+    first.moveToThread(&portalThread);
+    second.moveToThread(&portalThread);
+    portalThread.start();
+    const auto stopThread = qScopeGuard([&portalThread] {
+        portalThread.quit();
+        portalThread.wait();
+    });
+    const QString firstName = QStringLiteral("veltrin-portal-first");
+    const QString secondName = QStringLiteral("veltrin-portal-second");
+    QDBusConnection firstServer = QDBusConnection::connectToBus(m_address, firstName);
+    QDBusConnection secondServer = QDBusConnection::connectToBus(m_address, secondName);
+    const auto disconnect = qScopeGuard([&] {
+        QDBusConnection::disconnectFromBus(QStringLiteral("veltrin-client"));
+        for (QDBusConnection* server : { &firstServer, &secondServer }) {
+            server->unregisterService(portalService);
+            server->unregisterObject(portalPath);
+        }
+        QDBusConnection::disconnectFromBus(firstName);
+        QDBusConnection::disconnectFromBus(secondName);
+    });
+    QVERIFY(firstServer.registerObject(portalPath, &first, QDBusConnection::ExportAllSlots));
+    QVERIFY(secondServer.registerObject(portalPath, &second, QDBusConnection::ExportAllSlots));
+    // As a real portal does, a change is read back afterwards as well.
+    const auto announce = [](QDBusConnection& server, FakePortal& portal, uint value) {
+        portal.value = value;
+        QDBusMessage signal
+            = QDBusMessage::createSignal(portalPath, settingsInterface, QStringLiteral("SettingChanged"));
+        signal << appearanceNamespace << colorSchemeKey << QVariant::fromValue(QDBusVariant(value));
+        QVERIFY(server.send(signal));
+    };
+
+    QDBusConnection client = QDBusConnection::connectToBus(m_address, QStringLiteral("veltrin-client"));
+    {
+        if (portalAtStart)
+            QVERIFY(firstServer.registerService(portalService));
+        PortalAppearance appearance(client, ColorScheme::light);
+        QTRY_VERIFY(appearance.isSubscribed());
+        if (portalAtStart) {
+            QTRY_COMPARE(appearance.colorScheme(), ColorScheme::dark);
+            QVERIFY(firstServer.unregisterService(portalService));
+            // Gone: its last answer stands until another portal speaks.
+            QTest::qWait(50);
+            QCOMPARE(appearance.colorScheme(), ColorScheme::dark);
+            QVERIFY(secondServer.registerService(portalService));
+            QTRY_COMPARE(appearance.colorScheme(), ColorScheme::light);
+            announce(secondServer, second, 1);
+            QTRY_COMPARE(appearance.colorScheme(), ColorScheme::dark);
+            announce(secondServer, second, 2);
+            QTRY_COMPARE(appearance.colorScheme(), ColorScheme::light);
+        } else {
+            // A call on the same connection: the first read has met no portal by its answer.
+            QVERIFY(!client.interface()->isServiceRegistered(portalService));
+            QVERIFY(!appearance.portalColorScheme());
+            QVERIFY(firstServer.registerService(portalService));
+            QTRY_COMPARE(appearance.colorScheme(), ColorScheme::dark);
+            announce(firstServer, first, 2);
+            QTRY_COMPARE(appearance.colorScheme(), ColorScheme::light);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAppearance)
