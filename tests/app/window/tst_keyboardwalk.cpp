@@ -263,15 +263,15 @@ void TestKeyboardWalk::ctrlSTakesTheButtonsRoad()
         editor->findChild<QAbstractButton*>(QStringLiteral("previewSegment"))->click();
         auto* preview = editor->findChild<QWidget*>(QStringLiteral("previewHost"));
         QVERIFY(preview);
-        QWidget* web = nullptr;
-        QTRY_VERIFY((web = [preview]() -> QWidget* {
+        const auto clickable = [preview]() -> QWidget* {
             const QList<QWidget*> inner = preview->findChildren<QWidget*>();
             for (QWidget* widget : inner)
                 if (widget->isVisible() && (widget->focusPolicy() & Qt::ClickFocus))
                     return widget;
             return nullptr;
-        }()));
-        web->setFocus(Qt::MouseFocusReason);
+        };
+        QTRY_VERIFY(clickable());
+        clickable()->setFocus(Qt::MouseFocusReason);
         QTRY_VERIFY(preview->isAncestorOf(QApplication::focusWidget()));
     } else if (focus == u"list") {
         list->setFocus(Qt::MouseFocusReason);
