@@ -35,8 +35,9 @@ ScriptedHttpServer::Reply ScriptedHttpServer::Reply::stalled()
     return { Kind::stall, 0, {}, {} };
 }
 
-ScriptedHttpServer::ScriptedHttpServer()
+ScriptedHttpServer::ScriptedHttpServer(const QHostAddress& address, quint16 port)
     : m_thread(std::make_unique<QThread>())
+    , m_address(address)
 {
     m_thread->setObjectName(QStringLiteral("ScriptedHttpServer"));
     m_context = new QObject;
@@ -44,10 +45,10 @@ ScriptedHttpServer::ScriptedHttpServer()
     m_thread->start();
     QMetaObject::invokeMethod(
         m_context,
-        [this] {
+        [this, port] {
             m_server = new QTcpServer(m_context);
             QObject::connect(m_server, &QTcpServer::newConnection, m_context, [this] { accept(); });
-            if (m_server->listen(QHostAddress::LocalHost, 0))
+            if (m_server->listen(m_address, port))
                 m_port = m_server->serverPort();
         },
         Qt::BlockingQueuedConnection);
@@ -63,7 +64,10 @@ ScriptedHttpServer::~ScriptedHttpServer()
 
 QUrl ScriptedHttpServer::url() const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/v1/events").arg(m_port));
+    QUrl url(QStringLiteral("http:/v1/events"));
+    url.setHost(m_address.toString());
+    url.setPort(m_port);
+    return url;
 }
 
 void ScriptedHttpServer::script(const QList<Reply>& replies)
@@ -105,6 +109,12 @@ qsizetype ScriptedHttpServer::requestCount() const
     return m_requests.size();
 }
 
+qsizetype ScriptedHttpServer::connectionCount() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_connections;
+}
+
 ScriptedHttpServer::Reply ScriptedHttpServer::nextReply(const Request& request)
 {
     Responder responder;
@@ -120,6 +130,10 @@ ScriptedHttpServer::Reply ScriptedHttpServer::nextReply(const Request& request)
 void ScriptedHttpServer::accept()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        {
+            QMutexLocker locker(&m_mutex);
+            ++m_connections;
+        }
         auto connection = std::make_shared<Connection>();
         connection->socket = socket;
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

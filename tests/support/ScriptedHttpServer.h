@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QMap>
 #include <QMutex>
@@ -16,7 +17,7 @@ class QTcpServer;
 
 namespace veltrin::test {
 
-// A small HTTP server on 127.0.0.1 with a thread of its own, so a test may block while a client
+// A small HTTP server (on 127.0.0.1 unless told otherwise) with a thread of its own, so a test may block while a client
 // talks to it. It answers each request with the next scripted reply, or the default one once
 // the script is used up, and keeps every request it received.
 class ScriptedHttpServer final {
@@ -45,12 +46,14 @@ public:
     // Picks the reply to each request on the server's thread, in place of the script.
     using Responder = std::function<Reply(const Request&)>;
 
-    ScriptedHttpServer();
+    explicit ScriptedHttpServer(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost), quint16 port = 0);
     ~ScriptedHttpServer();
     Q_DISABLE_COPY_MOVE(ScriptedHttpServer)
 
-    // http://127.0.0.1:<port>/v1/events
+    // http://<address>:<port>/v1/events
     QUrl url() const;
+    // Whether it listens: an address not on this machine can't be listened on.
+    bool isListening() const { return m_port != 0; }
     void script(const QList<Reply>& replies);
     void setDefaultReply(const Reply& reply);
     void setResponder(Responder responder);
@@ -58,6 +61,8 @@ public:
     QList<Request> requests() const;
     QList<QByteArray> bodies() const;
     qsizetype requestCount() const;
+    // Connections accepted, whether or not a request came over them.
+    qsizetype connectionCount() const;
 
 private:
     struct Connection;
@@ -68,7 +73,9 @@ private:
     std::unique_ptr<QThread> m_thread;
     QObject* m_context = nullptr; // lives on m_thread, parent of the listening server
     QTcpServer* m_server = nullptr;
+    QHostAddress m_address;
     quint16 m_port = 0;
+    qsizetype m_connections = 0;
 
     mutable QMutex m_mutex;
     QList<Reply> m_script;
