@@ -122,7 +122,10 @@ void PreviewModule::loadAfterFirstShow(QWidget* window)
 {
     if (moduleState().tried)
         return;
-    afterFirstFrame(window, window, [] { PreviewModule::factory(); });
+    afterFirstFrame(window, window, [] {
+        if (PreviewFactory* factory = PreviewModule::factory())
+            factory->prepare();
+    });
 }
 
 QStringList PreviewModule::searchPaths()
