@@ -1,6 +1,7 @@
 #include "ScriptedHttpServer.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
@@ -47,6 +48,7 @@ ScriptedHttpServer::ScriptedHttpServer(const QHostAddress& address, quint16 port
         m_context,
         [this, port] {
             m_server = new QTcpServer(m_context);
+            m_server->setProxy(QNetworkProxy::NoProxy); // whatever the application's proxy is
             QObject::connect(m_server, &QTcpServer::newConnection, m_context, [this] { accept(); });
             if (m_server->listen(m_address, port))
                 m_port = m_server->serverPort();
