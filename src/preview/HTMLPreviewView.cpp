@@ -14,30 +14,9 @@ namespace veltrin {
 
 namespace {
 
-// Every connection of the engine, to this machine too (Chromium otherwise never proxies
-// loopback), goes through the proxy that resolves names itself and connects only to public
-// addresses: redirects and every later hop meet the same check when they connect. The engine
-// reads its switches once, when its first profile is made, so this runs before that.
-void routeEngineThroughProxy()
-{
-    static const bool routed = [] {
-        const PublicOnlyProxy& proxy = PublicOnlyProxy::shared();
-        // Without a listening proxy the engine is pointed at a port where nobody answers: remote
-        // content stays away rather than going around the check.
-        const quint16 port = proxy.port() != 0 ? proxy.port() : quint16(9);
-        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-        // Later switches win over earlier ones of the same name, a user's included.
-        flags += " --proxy-server=socks5://127.0.0.1:" + QByteArray::number(port)
-            + " --proxy-bypass-list=<-loopback>";
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-        return true;
-    }();
-    (void)routed;
-}
-
 QWebEngineProfile* guardedProfile(QObject* parent)
 {
-    routeEngineThroughProxy();
+    PreviewRequestInterceptor::routeEngineThroughProxy(PublicOnlyProxy::shared().port());
     return new QWebEngineProfile(parent); // off the record: nothing of a preview is kept on disk
 }
 

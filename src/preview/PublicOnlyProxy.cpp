@@ -72,7 +72,7 @@ public:
         connect(client, &QTcpSocket::disconnected, this, &ProxyConnection::clientGone);
         m_deadline.setSingleShot(true);
         connect(&m_deadline, &QTimer::timeout, this, &ProxyConnection::close);
-        m_deadline.start(PublicOnlyProxy::handshakeTimeoutMs);
+        m_deadline.start(m_proxy.m_limits.handshakeTimeoutMs);
     }
     ~ProxyConnection() override { m_proxy.connectionEnded(); }
 
@@ -216,7 +216,7 @@ private:
     {
         m_client->write(answerBytes(Reply::succeeded));
         m_state = State::relaying;
-        m_deadline.start(PublicOnlyProxy::idleTimeoutMs);
+        m_deadline.start(m_proxy.m_limits.idleTimeoutMs);
         if (m_upstream->bytesAvailable() > 0)
             relay(m_upstream, m_client, m_received);
     }
@@ -227,12 +227,12 @@ private:
     {
         const QByteArray data = from->readAll();
         count += data.size();
-        if (count > PublicOnlyProxy::maxBytesPerConnection) {
+        if (count > m_proxy.m_limits.bytesPerConnection) {
             close();
             return;
         }
         to->write(data);
-        m_deadline.start(PublicOnlyProxy::idleTimeoutMs);
+        m_deadline.start(m_proxy.m_limits.idleTimeoutMs);
     }
 
     // Answers the request with a failure and ends the connection.
@@ -324,7 +324,7 @@ PublicOnlyProxy::PublicOnlyProxy(QObject* parent)
             new ProxyConnection(*this, client);
         }
         // Further clients wait in the system's queue until a connection ends.
-        if (m_connections >= maxConnections)
+        if (m_connections >= m_limits.connections)
             m_server->pauseAccepting();
     });
 }
@@ -332,15 +332,17 @@ PublicOnlyProxy::PublicOnlyProxy(QObject* parent)
 void PublicOnlyProxy::connectionEnded()
 {
     --m_connections;
-    if (m_server && m_connections < maxConnections)
+    if (m_server && m_connections < m_limits.connections)
         m_server->resumeAccepting();
 }
 
 PublicOnlyProxy::~PublicOnlyProxy()
 {
-    // The connections go after the server, as children do; they must find it gone.
+    // The connections tell this proxy when they end: they go while it still is one.
     delete m_server;
     m_server = nullptr;
+    const QObjectList connections = children();
+    qDeleteAll(connections);
 }
 
 bool PublicOnlyProxy::listen()

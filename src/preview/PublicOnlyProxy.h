@@ -22,14 +22,17 @@ public:
     // Looks a name up and calls back with its addresses (none when it has none), in `context`.
     using Resolver = std::function<void(const QString& name, QObject* context, std::function<void(Addresses)> done)>;
 
-    // Connections at a time; further clients wait until one ends.
-    static constexpr int maxConnections = 64;
-    // From the client's first byte to the open tunnel.
-    static constexpr int handshakeTimeoutMs = 10000;
-    // Silence allowed in an open tunnel.
-    static constexpr int idleTimeoutMs = 30000;
-    // Bytes one connection carries each way.
-    static constexpr qint64 maxBytesPerConnection = 64 * 1024 * 1024;
+    // What one client may cost.
+    struct Limits {
+        // Connections at a time; further clients wait in the system's queue until one ends.
+        int connections = 64;
+        // From the client's connection to the open tunnel.
+        int handshakeTimeoutMs = 10000;
+        // Silence allowed in an open tunnel.
+        int idleTimeoutMs = 30000;
+        // Bytes one connection carries each way.
+        qint64 bytesPerConnection = 64 * 1024 * 1024;
+    };
 
     // The proxy of the application's previews, listening from the first call on. It is nobody's
     // default proxy: whoever uses it says so.
@@ -45,6 +48,9 @@ public:
 
     // The system's resolver unless replaced.
     void setResolver(Resolver resolver);
+    // Tests make them small; the defaults suit a page of a few hundred remote images.
+    void setLimits(const Limits& limits) { m_limits = limits; }
+    const Limits& limits() const { return m_limits; }
     // Which addresses may be reached; by default isPublic.
     void setAddressPolicy(std::function<bool(const QHostAddress&)> allowed);
     // Off this machine and its local network.
@@ -61,6 +67,7 @@ private:
 
     QTcpServer* m_server = nullptr;
     int m_connections = 0;
+    Limits m_limits;
     Resolver m_resolver;
     std::function<bool(const QHostAddress&)> m_allowed;
 

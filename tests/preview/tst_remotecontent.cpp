@@ -14,6 +14,9 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -126,13 +129,25 @@ private Q_SLOTS:
     void initTestCase();
     void logoShows_data();
     void logoShows();
+    void relayConnectsStraight();
+    void changedProxySettingsLetNothingThrough();
     void hundredsOfImagesAtBoundedCost();
     void redirectsReachNothingLocal_data();
     void redirectsReachNothingLocal();
 
 private:
+    void restoreProxySettings();
+
     QByteArray m_png = logoPng();
+    bool m_systemProxies = false;
+    QNetworkProxy m_applicationProxy;
 };
+
+void TestRemoteContent::restoreProxySettings()
+{
+    QNetworkProxy::setApplicationProxy(m_applicationProxy);
+    QNetworkProxyFactory::setUseSystemConfiguration(m_systemProxies);
+}
 
 void TestRemoteContent::initTestCase()
 {
@@ -140,6 +155,8 @@ void TestRemoteContent::initTestCase()
     if (!probe.isListening())
         QSKIP("needs a network namespace with documentation addresses on its loopback device: "
               "run through scripts/run-in-netns.sh (root)");
+    m_systemProxies = QNetworkProxyFactory::usesSystemConfiguration();
+    m_applicationProxy = QNetworkProxy::applicationProxy();
     // Names a public DNS could hand out: one for the image server, one for this machine.
     PublicOnlyProxy::shared().setResolver([](const QString& name, QObject* context, auto done) {
         PublicOnlyProxy::Addresses addresses;
@@ -179,6 +196,53 @@ void TestRemoteContent::logoShows()
     QCOMPARE(server.requestCount(), 1);
     QCOMPARE(server.requests().first().path, QByteArray("/logo.png"));
     saveSignature();
+}
+
+// The relay's own connections go straight, even when the application's proxy is the relay itself:
+// otherwise each would come back to it, until the process has no descriptor left.
+void TestRemoteContent::relayConnectsStraight()
+{
+    Server server(imageHost, 8083);
+    QVERIFY(server.isListening());
+    server.setDefaultReply(imageReply(m_png));
+    const QNetworkProxy relay(QNetworkProxy::Socks5Proxy, u"127.0.0.1"_qs, PublicOnlyProxy::shared().port());
+    QNetworkProxy::setApplicationProxy(relay);
+    const auto restore = qScopeGuard([this] { restoreProxySettings(); });
+
+    QNetworkAccessManager manager;
+    manager.setProxy(relay);
+    std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(server.url().resolved(QUrl(u"/logo.png"_qs)))));
+    QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(reply->error(), QNetworkReply::NoError);
+    QCOMPARE(reply->readAll(), m_png);
+    QTRY_COMPARE(PublicOnlyProxy::shared().connectionCount(), 0);
+}
+
+// The engine would follow changed proxy settings straight to this machine; then nothing remote loads.
+void TestRemoteContent::changedProxySettingsLetNothingThrough()
+{
+    Server images(imageHost, 8084);
+    Server target(QHostAddress(QHostAddress::LocalHost), 8085);
+    Server redirecting(redirectingHost, 8086);
+    QVERIFY(images.isListening() && target.isListening() && redirecting.isListening());
+    images.setDefaultReply(imageReply(m_png));
+    redirecting.setDefaultReply(redirectReply(302, origin(target).toUtf8() + "/img"));
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    const auto restore = qScopeGuard([this] { restoreProxySettings(); });
+
+    HTMLPreviewView view;
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QString content = u"<img src=\"%1/logo.png\">"_qs.arg(origin(images));
+    for (int i = 0; i < 20; ++i)
+        content += u"<img src=\"%1/img/%2.png\">"_qs.arg(origin(redirecting)).arg(i);
+    QVERIFY(loadInto(view, content));
+    QTRY_COMPARE_WITH_TIMEOUT(imagesDone(view).first, 21, 30000);
+    QCOMPARE(imagesDone(view).second, 0);
+    QTest::qWait(300);
+    QCOMPARE(images.connectionCount() + redirecting.connectionCount() + target.connectionCount(), 0);
 }
 
 // 500 remote images: all arrive, the process's descriptors stay far from the 1024 it may hold,
