@@ -13,6 +13,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -103,6 +104,18 @@ std::pair<int, int> imagesDone(HTMLPreviewView& view)
 qsizetype openDescriptors()
 {
     return QDir(u"/proc/self/fd"_qs).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
+}
+
+// The process's resident memory, in MiB (the web engine's page process not included).
+double residentMiB()
+{
+    QFile status(u"/proc/self/status"_qs);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    return 0;
 }
 
 // What failed for the user once the descriptors were gone: a save, which backs the file up first.
@@ -265,6 +278,7 @@ void TestRemoteContent::hundredsOfImagesAtBoundedCost()
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QVERIFY(loadInto(view, QString())); // the engine's own descriptors are there before the page
     const qsizetype before = openDescriptors();
+    const double residentBefore = residentMiB();
     qsizetype peak = before;
     QTimer sampler;
     connect(&sampler, &QTimer::timeout, this, [&] { peak = std::max(peak, openDescriptors()); });
@@ -274,9 +288,11 @@ void TestRemoteContent::hundredsOfImagesAtBoundedCost()
     sampler.stop();
     QCOMPARE(first.requestCount() + second.requestCount(), qsizetype(images));
     const qsizetype after = openDescriptors();
-    qInfo("descriptors: %lld before the page, at most %lld while it loaded, %lld after",
-        qlonglong(before), qlonglong(peak), qlonglong(after));
-    QVERIFY2(peak - before < 200, qPrintable(QString::number(peak)));
+    qInfo("descriptors: %lld before the page, at most %lld while it loaded, %lld after; "
+          "resident memory: %.0f MiB before, %.0f MiB after",
+        qlonglong(before), qlonglong(peak), qlonglong(after), residentBefore, residentMiB());
+    // A cost per image, or a connection that comes back to the proxy, would reach the 1024.
+    QVERIFY2(peak < 512, qPrintable(QString::number(peak)));
     saveSignature();
 }
 
