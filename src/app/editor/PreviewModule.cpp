@@ -122,10 +122,7 @@ void PreviewModule::loadAfterFirstShow(QWidget* window)
 {
     if (moduleState().tried)
         return;
-    afterFirstFrame(window, window, [] {
-        if (PreviewFactory* factory = PreviewModule::factory())
-            factory->prepare();
-    });
+    afterFirstFrame(window, window, [] { PreviewModule::factory(); });
 }
 
 QStringList PreviewModule::searchPaths()

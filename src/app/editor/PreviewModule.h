@@ -19,8 +19,7 @@ public:
     static PreviewFactory* factory();
     // Why factory() gave nullptr, in one line.
     static QString errorString();
-    // Loads the module right after the window is first exposed and drawn, and has it prepare the
-    // first preview.
+    // Loads the module right after the window is first exposed and drawn.
     static void loadAfterFirstShow(QWidget* window);
 
     // Beside the executable, then the folder the build configured.

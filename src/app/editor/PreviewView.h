@@ -37,9 +37,6 @@ public:
 
     // The view belongs to the parent, as any child widget does.
     virtual PreviewView* createPreview(QWidget* parent) = 0;
-    // Starts the web engine's page process for the next preview to be made, so that the first
-    // preview shows as soon as any later one.
-    virtual void prepare() = 0;
 };
 
 // A preview for the editor: the module's once it is loaded, else one line saying why there is none.
@@ -47,5 +44,5 @@ PreviewView* createPreviewView(QWidget* parent);
 
 } // namespace veltrin
 
-#define VeltrinPreviewFactory_iid "org.veltrin.Veltrin.PreviewFactory/2"
+#define VeltrinPreviewFactory_iid "org.veltrin.Veltrin.PreviewFactory/1"
 Q_DECLARE_INTERFACE(veltrin::PreviewFactory, VeltrinPreviewFactory_iid)

@@ -2,11 +2,7 @@
 #include "app/editor/PreviewView.h"
 #include "preview/HTMLPreviewView.h"
 
-#include <QCoreApplication>
 #include <QObject>
-#include <QPointer>
-
-#include <utility>
 
 namespace veltrin {
 
@@ -22,31 +18,7 @@ public:
     ~PreviewPlugin() override = default;
     Q_DISABLE_COPY_MOVE(PreviewPlugin)
 
-    PreviewView* createPreview(QWidget* parent) override
-    {
-        if (HTMLPreviewView* spare = std::exchange(m_spare, nullptr)) {
-            spare->setParent(parent);
-            return spare;
-        }
-        return new HTMLPreviewView(parent);
-    }
-
-    void prepare() override
-    {
-        if (m_spare)
-            return;
-        // An empty page in a hidden view: the engine starts its page process for it, and the view
-        // waits for the first signature.
-        m_spare = new HTMLPreviewView;
-        m_spare->updatePage(QString(), ColorScheme::light);
-        // The engine wants its pages gone before it shuts down.
-        if (!std::exchange(m_quitWatched, true))
-            connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { delete m_spare; });
-    }
-
-private:
-    QPointer<HTMLPreviewView> m_spare;
-    bool m_quitWatched = false;
+    PreviewView* createPreview(QWidget* parent) override { return new HTMLPreviewView(parent); }
 };
 
 } // namespace veltrin
