@@ -89,7 +89,7 @@ echo "  VmRSS at first map, MB:         $(awk '/^at_map_rss_kb/ {print $2/1024}'
 echo "  VmRSS bare Qt window, MB:       $(awk '/^at_map_rss_kb/ {print $2/1024}' "$barelog" | summary)"
 echo "  VmRSS without the module, MB:   $(awk '/^rss_kb/ {print $2/1024}' "$alonelog" | summary) (1.5 s after the map)"
 echo "  VmRSS before 1st preview, MB:   $(awk '/^before_rss_kb/ {print $2/1024}' "$applog" | summary) (module loaded)"
-echo "  PSS app + helpers before, MB:   $(awk '/^before_rss_kb/ {print $10/1024}' "$applog" | summary) (page process started)"
+echo "  PSS app + helpers before, MB:   $(awk '/^before_rss_kb/ {print $10/1024}' "$applog" | summary) (app and the engine's helpers)"
 echo "  click to first paint, 1st, ms:  $(awk '/^click_paint_ms 1 / {print $3}' "$applog" | summary)"
 echo "  click to first paint, 2nd, ms:  $(awk '/^click_paint_ms 2 / {print $3}' "$applog" | summary)"
 echo "  ratio 1st / 2nd, per run:       $(awk '/^click_paint_ms 1 / {f=$3} /^click_paint_ms 2 / {print f/$3}' "$applog" | summary)"
