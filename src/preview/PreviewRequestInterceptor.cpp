@@ -115,7 +115,8 @@ void PreviewRequestInterceptor::routeEngineThroughProxy(quint16 port)
 
 bool PreviewRequestInterceptor::engineRouteIntact()
 {
-    return routedWith() && *routedWith() == ProxySettings::current();
+    const std::optional<ProxySettings>& settings = routedWith();
+    return settings.has_value() && settings.value() == ProxySettings::current();
 }
 
 void PreviewRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info)

@@ -31,7 +31,7 @@ public:
         // Silence allowed in an open tunnel.
         int idleTimeoutMs = 30000;
         // Bytes one connection carries each way.
-        qint64 bytesPerConnection = 64 * 1024 * 1024;
+        qint64 bytesPerConnection = qint64(64) * 1024 * 1024;
     };
 
     // The proxy of the application's previews, listening from the first call on. It is nobody's
