@@ -14,11 +14,9 @@ namespace veltrin {
 
 namespace {
 
-// Remote content goes through the proxy that refuses this machine and its network; the engine
-// takes the application's proxy, so it is set before the first profile.
 QWebEngineProfile* guardedProfile(QObject* parent)
 {
-    PublicOnlyProxy::shared();
+    PreviewRequestInterceptor::routeEngineThroughProxy(PublicOnlyProxy::shared().port());
     return new QWebEngineProfile(parent); // off the record: nothing of a preview is kept on disk
 }
 

@@ -3,7 +3,10 @@
 #include "preview/PreviewSchemeHandler.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QUrl>
+
+#include <optional>
 
 #include <string_view>
 
@@ -14,6 +17,24 @@ namespace {
 bool inRange(const QHostAddress& address, const char* subnet)
 {
     return address.isInSubnet(QHostAddress::parseSubnet(QString::fromLatin1(subnet)));
+}
+
+// The application's proxy settings when the engine was pointed at the preview's proxy.
+struct ProxySettings {
+    bool systemConfiguration = false;
+    QNetworkProxy applicationProxy;
+
+    static ProxySettings current()
+    {
+        return { QNetworkProxyFactory::usesSystemConfiguration(), QNetworkProxy::applicationProxy() };
+    }
+    bool operator==(const ProxySettings&) const = default;
+};
+
+std::optional<ProxySettings>& routedWith()
+{
+    static std::optional<ProxySettings> settings;
+    return settings;
 }
 
 } // namespace
@@ -78,9 +99,32 @@ bool PreviewRequestInterceptor::allowsRequest(const QUrl& url)
     return !url.host().isEmpty() && !isLocalHost(url.host());
 }
 
+void PreviewRequestInterceptor::routeEngineThroughProxy(quint16 port)
+{
+    if (routedWith())
+        return;
+    routedWith() = ProxySettings::current();
+    // Without a listening proxy the engine is pointed at a port where nobody answers (discard):
+    // remote content stays away rather than going around the check.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    // Of two switches of one name the later wins, so a user's own cannot undo these.
+    flags += " --proxy-server=socks5://127.0.0.1:" + QByteArray::number(port != 0 ? port : 9)
+        + " --proxy-bypass-list=<-loopback>";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
+bool PreviewRequestInterceptor::engineRouteIntact()
+{
+    const std::optional<ProxySettings>& settings = routedWith();
+    return settings.has_value() && settings.value() == ProxySettings::current();
+}
+
 void PreviewRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info)
 {
-    if (!allowsRequest(info.requestUrl()))
+    const QUrl url = info.requestUrl();
+    const QString scheme = url.scheme().toLower();
+    const bool remote = scheme != QLatin1String(PreviewSchemeHandler::schemeName()) && scheme != u"data";
+    if (!allowsRequest(url) || (remote && !engineRouteIntact()))
         info.block(true);
 }
 

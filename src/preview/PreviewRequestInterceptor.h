@@ -17,6 +17,16 @@ public:
     Q_DISABLE_COPY_MOVE(PreviewRequestInterceptor)
 
     static bool allowsRequest(const QUrl& url);
+
+    // Points every connection of the engine, to this machine too (Chromium otherwise never
+    // proxies loopback), at the proxy on 127.0.0.1 at `port`, which resolves names itself and
+    // connects only to public addresses: redirects and every later hop meet its check when they
+    // connect. Takes effect only before the engine's first profile exists; later calls do nothing.
+    static void routeEngineThroughProxy(quint16 port);
+    // The engine follows the application's proxy settings over the route it was started with, and
+    // then goes straight, to loopback too: while they differ from what they were at the start,
+    // nothing remote is let through.
+    static bool engineRouteIntact();
     // Loopback, link-local, private, shared, multicast or unspecified; names that stay on the
     // local network (localhost, .local, names without a dot) count as local too.
     static bool isLocalHost(const QString& host);

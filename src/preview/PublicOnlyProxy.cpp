@@ -39,7 +39,6 @@ enum class Reply : char {
 // A greeting is at most 257 bytes and a request at most 262; a client that sends more before the
 // tunnel is open is not speaking the protocol.
 constexpr qsizetype handshakeLimit = 600;
-constexpr int handshakeTimeoutMs = 30000;
 
 QByteArray bytes(std::initializer_list<char> values)
 {
@@ -73,8 +72,9 @@ public:
         connect(client, &QTcpSocket::disconnected, this, &ProxyConnection::clientGone);
         m_deadline.setSingleShot(true);
         connect(&m_deadline, &QTimer::timeout, this, &ProxyConnection::close);
-        m_deadline.start(handshakeTimeoutMs);
+        m_deadline.start(m_proxy.m_limits.handshakeTimeoutMs);
     }
+    ~ProxyConnection() override { m_proxy.connectionEnded(); }
 
 private:
     enum class State { greeting, request, connecting, relaying, closing };
@@ -82,7 +82,7 @@ private:
     void clientReadable()
     {
         if (m_state == State::relaying) {
-            m_upstream->write(m_client->readAll());
+            relay(m_client, m_upstream, m_sent);
             return;
         }
         if (m_state != State::greeting && m_state != State::request) {
@@ -194,6 +194,8 @@ private:
             return;
         }
         m_upstream = new QTcpSocket(this);
+        // The application's proxy may be anything, this proxy included: connect straight.
+        m_upstream->setProxy(QNetworkProxy::NoProxy);
         connect(m_upstream, &QTcpSocket::connected, this, &ProxyConnection::upstreamConnected);
         connect(m_upstream, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
             if (m_state == State::connecting)
@@ -204,7 +206,7 @@ private:
         });
         connect(m_upstream, &QTcpSocket::readyRead, this, [this] {
             if (m_state == State::relaying)
-                m_client->write(m_upstream->readAll());
+                relay(m_upstream, m_client, m_received);
         });
         connect(m_upstream, &QTcpSocket::disconnected, this, &ProxyConnection::upstreamGone);
         m_upstream->connectToHost(*allowed, m_target.port);
@@ -212,11 +214,25 @@ private:
 
     void upstreamConnected()
     {
-        m_deadline.stop();
         m_client->write(answerBytes(Reply::succeeded));
         m_state = State::relaying;
+        m_deadline.start(m_proxy.m_limits.idleTimeoutMs);
         if (m_upstream->bytesAvailable() > 0)
-            m_client->write(m_upstream->readAll());
+            relay(m_upstream, m_client, m_received);
+    }
+
+    // Passes on what arrived; a connection that carries more than its share, or stays silent for
+    // too long, ends.
+    void relay(QTcpSocket* from, QTcpSocket* to, qint64& count)
+    {
+        const QByteArray data = from->readAll();
+        count += data.size();
+        if (count > m_proxy.m_limits.bytesPerConnection) {
+            close();
+            return;
+        }
+        to->write(data);
+        m_deadline.start(m_proxy.m_limits.idleTimeoutMs);
     }
 
     // Answers the request with a failure and ends the connection.
@@ -235,8 +251,10 @@ private:
 
     void upstreamGone()
     {
-        if (m_upstream->bytesAvailable() > 0)
-            m_client->write(m_upstream->readAll());
+        if (m_state == State::relaying && m_upstream->bytesAvailable() > 0)
+            relay(m_upstream, m_client, m_received);
+        if (m_state == State::closing)
+            return;
         // Whatever is still queued for the client goes out before its side closes.
         m_client->disconnectFromHost();
         finish();
@@ -270,7 +288,10 @@ private:
     QByteArray m_buffer;
     State m_state = State::greeting;
     Target m_target;
+    // The handshake's, then the silence allowed while relaying.
     QTimer m_deadline;
+    qint64 m_sent = 0;
+    qint64 m_received = 0;
 };
 
 PublicOnlyProxy& PublicOnlyProxy::shared()
@@ -278,14 +299,8 @@ PublicOnlyProxy& PublicOnlyProxy::shared()
     static PublicOnlyProxy* proxy = [] {
         // Goes with the application, while its event loop and sockets still exist.
         auto* made = new PublicOnlyProxy(QCoreApplication::instance());
-        // Without a listening proxy the engine is pointed at a port where nothing answers: remote
-        // content stays away rather than going around the check.
-        const bool listening = made->listen();
-        if (!listening)
+        if (!made->listen())
             qWarning("The preview's proxy could not listen; remote content will not load.");
-        const quint16 port = listening ? made->port() : quint16(9); // discard: nobody answers
-        QNetworkProxy::setApplicationProxy(
-            QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"), port));
         return made;
     }();
     return *proxy;
@@ -300,15 +315,35 @@ PublicOnlyProxy::PublicOnlyProxy(QObject* parent)
     })
     , m_allowed(&PublicOnlyProxy::isPublic)
 {
+    m_server->setProxy(QNetworkProxy::NoProxy);
     connect(m_server, &QTcpServer::newConnection, this, [this] {
-        // Only loopback reaches the server; whoever connects, one of the engine's processes or
-        // another local program, gets the same rules.
-        while (QTcpSocket* client = m_server->nextPendingConnection())
+        // Only loopback reaches the server; whoever connects, the preview's fetcher or another
+        // local program, gets the same rules.
+        while (QTcpSocket* client = m_server->nextPendingConnection()) {
+            ++m_connections;
             new ProxyConnection(*this, client);
+        }
+        // Further clients wait in the system's queue until a connection ends.
+        if (m_connections >= m_limits.connections)
+            m_server->pauseAccepting();
     });
 }
 
-PublicOnlyProxy::~PublicOnlyProxy() = default;
+void PublicOnlyProxy::connectionEnded()
+{
+    --m_connections;
+    if (m_server && m_connections < m_limits.connections)
+        m_server->resumeAccepting();
+}
+
+PublicOnlyProxy::~PublicOnlyProxy()
+{
+    // The connections tell this proxy when they end: they go while it still is one.
+    delete m_server;
+    m_server = nullptr;
+    const QObjectList connections = children();
+    qDeleteAll(connections);
+}
 
 bool PublicOnlyProxy::listen()
 {

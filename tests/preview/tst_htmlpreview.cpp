@@ -327,15 +327,20 @@ void TestHTMLPreview::hostilePagesStayInTheSandbox()
         QVERIFY2(before.contains(widget) || !widget->isVisible(), widget->metaObject()->className());
 }
 
-// A public server may answer with a redirect to this machine; the redirect is a request of its own.
+// A public server may answer with a redirect to this machine; the redirect is a request of its own,
+// and meets the proxy's check when it connects. (The namespaced remote-content test walks this
+// road with public addresses and many redirects at once.)
 void TestHTMLPreview::redirectToThisMachineIsRefused()
 {
-    veltrin::test::ScriptedHttpServer target;
-    // The redirecting server stands for a public one: here the proxy lets loopback through.
+    // Another address of this machine, which only the redirect names.
+    veltrin::test::ScriptedHttpServer target(QHostAddress(u"127.0.0.2"_qs));
+    QVERIFY(target.isListening());
+    // The redirecting server stands for a public one: 127.0.0.1, and only that, counts as public here.
     veltrin::test::ScriptedHttpServer redirecting;
     redirecting.setDefaultReply(veltrin::test::ScriptedHttpServer::Reply::raw(
         "HTTP/1.1 302 Found\r\nLocation: " + target.url().toEncoded() + "\r\nContent-Length: 0\r\n\r\n"));
-    PublicOnlyProxy::shared().setAddressPolicy([](const QHostAddress& address) { return address.isLoopback(); });
+    PublicOnlyProxy::shared().setAddressPolicy(
+        [](const QHostAddress& address) { return address == QHostAddress(QHostAddress::LocalHost); });
     const auto restore = qScopeGuard([] { PublicOnlyProxy::shared().setAddressPolicy(&PublicOnlyProxy::isPublic); });
     QUrl start = redirecting.url();
     start.setHost(u"rebound.example"_qs);
@@ -350,7 +355,7 @@ void TestHTMLPreview::redirectToThisMachineIsRefused()
     QTRY_COMPARE_WITH_TIMEOUT(redirecting.requestCount(), 2, 10000);
     // Absence can only be watched for a while.
     QTest::qWait(1000);
-    QCOMPARE(target.requestCount(), 0);
+    QCOMPARE(target.connectionCount(), 0);
 }
 
 void TestHTMLPreview::contextMenuOffersCopyingOnly()

@@ -1,5 +1,6 @@
 #include "preview/PublicOnlyProxy.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -85,6 +86,9 @@ private Q_SLOTS:
     void nameWithoutAddressesIsUnreachable();
     void protocolErrorsEndTheConnection_data();
     void protocolErrorsEndTheConnection();
+    void limitsEndTheConnection_data();
+    void limitsEndTheConnection();
+    void connectionsBeyondTheLimitWait();
 
 private:
     std::unique_ptr<QTcpServer> m_target;
@@ -202,6 +206,63 @@ void TestPublicOnlyProxy::protocolErrorsEndTheConnection()
     QVERIFY(client.closedByProxy());
     QCOMPARE(client.socket.readAll(), answer);
     QVERIFY(!m_target->hasPendingConnections());
+}
+
+void TestPublicOnlyProxy::limitsEndTheConnection_data()
+{
+    QTest::addColumn<bool>("tunnel"); // open the tunnel before going quiet or sending
+    QTest::addColumn<QByteArray>("sent"); // through the open tunnel
+    QTest::addRow("client that never speaks") << false << QByteArray();
+    QTest::addRow("tunnel that stays silent") << true << QByteArray();
+    QTest::addRow("tunnel that carries too much") << true << QByteArray(5000, 'x');
+}
+
+// A client can hold a connection only so long, and push only so much through it.
+void TestPublicOnlyProxy::limitsEndTheConnection()
+{
+    QFETCH(bool, tunnel);
+    QFETCH(QByteArray, sent);
+    m_proxy->setLimits({ .connections = 4, .handshakeTimeoutMs = 300, .idleTimeoutMs = 300, .bytesPerConnection = 4000 });
+    m_proxy->setAddressPolicy([](const QHostAddress& address) { return address.isLoopback(); });
+
+    Client client(m_proxy->port());
+    std::unique_ptr<QTcpSocket> server;
+    if (tunnel) {
+        QCOMPARE(client.exchange(greeting, 2), greeted);
+        QCOMPARE(replyCode(client.exchange(connectToAddress(QHostAddress(QHostAddress::LocalHost), m_target->serverPort()), 10)),
+            char(0x00));
+        QTRY_VERIFY(m_target->hasPendingConnections());
+        server.reset(m_target->nextPendingConnection());
+    }
+    client.socket.write(sent);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(client.closedByProxy());
+    if (sent.isEmpty())
+        QVERIFY2(clock.elapsed() >= 250, qPrintable(QString::number(clock.elapsed())));
+    if (server) {
+        QTRY_COMPARE(server->state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(server->readAll().size() <= 4000);
+    }
+    QTRY_COMPARE(m_proxy->connectionCount(), 0);
+}
+
+// Clients beyond the limit are answered once a connection ends, not refused.
+void TestPublicOnlyProxy::connectionsBeyondTheLimitWait()
+{
+    m_proxy->setLimits({ .connections = 2 });
+    Client first(m_proxy->port());
+    QCOMPARE(first.exchange(greeting, 2), greeted);
+    Client second(m_proxy->port());
+    QCOMPARE(second.exchange(greeting, 2), greeted);
+    Client third(m_proxy->port());
+    third.socket.write(greeting);
+    QTest::qWait(300);
+    QCOMPARE(third.socket.bytesAvailable(), 0);
+    QCOMPARE(m_proxy->connectionCount(), 2);
+    first.socket.disconnectFromHost();
+    QTRY_VERIFY(third.socket.bytesAvailable() >= 2);
+    QCOMPARE(third.socket.read(2), greeted);
 }
 
 QTEST_GUILESS_MAIN(TestPublicOnlyProxy)

@@ -36,7 +36,7 @@ ScriptedHttpServer::Reply ScriptedHttpServer::Reply::stalled()
     return { Kind::stall, 0, {}, {} };
 }
 
-ScriptedHttpServer::ScriptedHttpServer(const QHostAddress& address)
+ScriptedHttpServer::ScriptedHttpServer(const QHostAddress& address, quint16 port)
     : m_thread(std::make_unique<QThread>())
     , m_address(address)
 {
@@ -46,11 +46,11 @@ ScriptedHttpServer::ScriptedHttpServer(const QHostAddress& address)
     m_thread->start();
     QMetaObject::invokeMethod(
         m_context,
-        [this] {
+        [this, port] {
             m_server = new QTcpServer(m_context);
-            m_server->setProxy(QNetworkProxy::NoProxy); // whatever the test makes the application proxy
+            m_server->setProxy(QNetworkProxy::NoProxy); // whatever the application's proxy is
             QObject::connect(m_server, &QTcpServer::newConnection, m_context, [this] { accept(); });
-            if (m_server->listen(m_address, 0))
+            if (m_server->listen(m_address, port))
                 m_port = m_server->serverPort();
         },
         Qt::BlockingQueuedConnection);
@@ -113,6 +113,12 @@ qsizetype ScriptedHttpServer::requestCount() const
     return m_requests.size();
 }
 
+qsizetype ScriptedHttpServer::connectionCount() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_connections;
+}
+
 ScriptedHttpServer::Reply ScriptedHttpServer::nextReply(const Request& request)
 {
     Responder responder;
@@ -128,6 +134,10 @@ ScriptedHttpServer::Reply ScriptedHttpServer::nextReply(const Request& request)
 void ScriptedHttpServer::accept()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        {
+            QMutexLocker locker(&m_mutex);
+            ++m_connections;
+        }
         auto connection = std::make_shared<Connection>();
         connection->socket = socket;
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

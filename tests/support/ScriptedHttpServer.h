@@ -46,12 +46,15 @@ public:
     // Picks the reply to each request on the server's thread, in place of the script.
     using Responder = std::function<Reply(const Request&)>;
 
-    explicit ScriptedHttpServer(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
+    explicit ScriptedHttpServer(
+        const QHostAddress& address = QHostAddress(QHostAddress::LocalHost), quint16 port = 0);
     ~ScriptedHttpServer();
     Q_DISABLE_COPY_MOVE(ScriptedHttpServer)
 
     // http://<address>:<port>/v1/events
     QUrl url() const;
+    // Whether it listens: an address not on this machine can't be listened on.
+    bool isListening() const { return m_port != 0; }
     void script(const QList<Reply>& replies);
     void setDefaultReply(const Reply& reply);
     void setResponder(Responder responder);
@@ -59,6 +62,8 @@ public:
     QList<Request> requests() const;
     QList<QByteArray> bodies() const;
     qsizetype requestCount() const;
+    // Connections accepted, whether or not a request came over them.
+    qsizetype connectionCount() const;
 
 private:
     struct Connection;
@@ -71,6 +76,7 @@ private:
     QTcpServer* m_server = nullptr;
     QHostAddress m_address;
     quint16 m_port = 0;
+    qsizetype m_connections = 0;
 
     mutable QMutex m_mutex;
     QList<Reply> m_script;
