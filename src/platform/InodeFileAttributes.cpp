@@ -1,5 +1,6 @@
 #include "InodeFileAttributes.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileOperations.h"
 
 #include <cerrno>
@@ -13,7 +14,7 @@ namespace veltrin {
 
 namespace {
 
-// Closes the descriptor on every way out.
+// The file whose attributes change, open for as long as they do.
 class Descriptor final {
 public:
     // Non-blocking so that a FIFO in the way doesn't hang the open; never through a link, and
@@ -22,30 +23,23 @@ public:
         : m_fd(::open(FileOperations::nativePath(file).constData(),
               O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW))
     {
-        if (m_fd < 0) {
+        if (!m_fd.isOpen()) {
             m_error = errno;
             return;
         }
         struct stat status { };
-        if (::fstat(m_fd, &status) != 0 || (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode))) {
-            ::close(m_fd);
-            m_fd = -1;
+        if (::fstat(m_fd.get(), &status) != 0 || (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode))) {
+            m_fd.reset();
             m_error = ELOOP;
         }
     }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Q_DISABLE_COPY_MOVE(Descriptor)
 
-    int get() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
+    int get() const { return m_fd.get(); }
+    bool isOpen() const { return m_fd.isOpen(); }
     int error() const { return m_error; }
 
 private:
-    int m_fd;
+    FileDescriptor m_fd;
     int m_error = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "NoFollowFileOperations.h"
 
+#include "platform/FileDescriptor.h"
+
 #include <QTimeZone>
 
 #include <cerrno>
@@ -15,25 +17,6 @@ namespace {
 constexpr int openFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 constexpr qint64 chunk = qint64(1) << 20;
 
-class Descriptor final {
-public:
-    explicit Descriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Q_DISABLE_COPY_MOVE(Descriptor)
-
-    int get() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 Error systemError(int errorNumber)
 {
@@ -166,7 +149,7 @@ QByteArray folderOf(const QByteArray& path)
 // crash, never the operation itself, so it is not reported.
 void syncFolder(const QByteArray& folder)
 {
-    const Descriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.isOpen())
         ::fsync(fd.get());
 }
@@ -233,7 +216,7 @@ std::expected<QByteArray, Error> NoFollowFileOperations::readFile(const QUrl& fi
     const auto fd = openRegular(nativePath(file), maxSize, status);
     if (!fd)
         return std::unexpected(fd.error());
-    const Descriptor in(*fd);
+    const FileDescriptor in(*fd);
     return readAll(in.get(), status.st_size, maxSize);
 }
 
@@ -249,7 +232,7 @@ std::expected<QByteArray, Error> NoFollowFileOperations::copyToNewFile(
     const auto fd = openRegular(nativePath(source), maxSize, status);
     if (!fd)
         return std::unexpected(unreadable(fd.error()));
-    const Descriptor in(*fd);
+    const FileDescriptor in(*fd);
     const QByteArray targetPath = nativePath(target);
     struct stat existing { };
     if (::lstat(targetPath.constData(), &existing) == 0)

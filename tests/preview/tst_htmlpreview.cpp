@@ -3,6 +3,7 @@
 #include "preview/PreviewRequestInterceptor.h"
 #include "preview/PublicOnlyProxy.h"
 
+#include "PageScript.h"
 #include "ScriptedHttpServer.h"
 #include "WebEngineTestMain.h"
 
@@ -16,21 +17,9 @@
 
 using namespace veltrin;
 
-namespace {
+using veltrin::test::evaluate;
 
-QVariant evaluate(QWebEnginePage* page, const QString& script)
-{
-    QVariant result;
-    bool done = false;
-    // Page scripts are off; the test's own run in a world of their own, on the same document.
-    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10000))
-        qWarning("script did not finish: %s", qPrintable(script));
-    return result;
-}
+namespace {
 
 // Loads content and waits until the page has finished; returns whether it loaded.
 bool loadInto(HTMLPreviewView& view, const QString& content, ColorScheme scheme)

@@ -6,6 +6,7 @@
 #include "preview/PublicOnlyProxy.h"
 #include "store/SignatureFile.h"
 
+#include "PageScript.h"
 #include "FileLocks.h"
 #include "ScriptedHttpServer.h"
 #include "TestSupport.h"
@@ -29,6 +30,8 @@
 
 using namespace veltrin;
 using Server = veltrin::test::ScriptedHttpServer;
+
+using veltrin::test::evaluate;
 
 namespace {
 
@@ -69,19 +72,6 @@ Server::Reply redirectReply(int status, const QByteArray& location)
 QString origin(const Server& server)
 {
     return server.url().adjusted(QUrl::RemovePath).toString();
-}
-
-QVariant evaluate(QWebEnginePage* page, const QString& script)
-{
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 10000))
-        qWarning("script did not finish: %s", qPrintable(script));
-    return result;
 }
 
 bool loadInto(HTMLPreviewView& view, const QString& content)
