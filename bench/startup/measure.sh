@@ -21,7 +21,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 # A desktop session has a session bus; without one, every D-Bus client would try to start one.
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
-  exec dbus-run-session -- bash "$0" "$@"
+  VELTRIN_OWN_BUS=1 exec dbus-run-session -- bash "$0" "$@"
 fi
 runs=${1:-10}
 build=$(realpath "${2:-$root/build/release}")
@@ -37,7 +37,19 @@ g++ -std=c++23 -O2 -fPIC -Isrc $(pkg-config --cflags Qt6Core libplist-2.0) bench
   $(pkg-config --libs Qt6Core libplist-2.0)
 if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/veltrin-startup.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+# The services a bus of our own started for the app (the desktop's portals) would outlive it and
+# keep this script's output open.
+end_bus_services() {
+  [ "${VELTRIN_OWN_BUS:-}" = 1 ] || return 0
+  local name pid
+  for name in $(dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.ListNames \
+      2>/dev/null | awk -F'"' '/string ":/ {print $2}'); do
+    pid=$(dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+      org.freedesktop.DBus.GetConnectionUnixProcessID "string:$name" 2>/dev/null | awk '/uint32/ {print $2}')
+    if [ -n "$pid" ] && [ "$pid" != $$ ]; then kill "$pid" 2>/dev/null || true; fi
+  done
+}
+trap 'end_bus_services; rm -rf "$scratch"' EXIT
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # Prints the median, min and max of the numbers on stdin.
