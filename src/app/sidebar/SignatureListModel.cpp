@@ -20,13 +20,10 @@ SignatureListModel::SignatureListModel(QObject* parent)
 {
     m_ageTimer->setInterval(ageRefreshInterval);
     connect(m_ageTimer, &QTimer::timeout, this, &SignatureListModel::refreshAges);
-    m_ageTimer->start();
 }
 
 void SignatureListModel::refreshAges()
 {
-    if (m_signatures.isEmpty())
-        return;
     Q_EMIT dataChanged(index(0), index(int(m_signatures.size()) - 1), { LastModifiedRole, Qt::AccessibleTextRole });
 }
 
@@ -130,6 +127,11 @@ void SignatureListModel::setSignatures(const QList<SignatureFile>& signatures)
         m_signatures.resize(signatures.size());
         endRemoveRows();
     }
+    // Only rows have ages to move on; an empty list wakes nobody.
+    if (m_signatures.isEmpty())
+        m_ageTimer->stop();
+    else if (!m_ageTimer->isActive())
+        m_ageTimer->start();
 }
 
 } // namespace veltrin
