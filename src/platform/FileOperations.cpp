@@ -7,6 +7,14 @@ QByteArray FileOperations::nativePath(const QUrl& file)
     return QByteArray::fromPercentEncoding(file.path(QUrl::FullyEncoded).toLatin1());
 }
 
+QByteArray FileOperations::trimmedNativePath(const QUrl& file)
+{
+    QByteArray path = nativePath(file);
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
+}
+
 QUrl FileOperations::fileUrl(const QByteArray& nativePath)
 {
     // Text paths as everywhere else; other bytes encoded, so that they stay bytes.
@@ -17,9 +25,7 @@ QUrl FileOperations::fileUrl(const QByteArray& nativePath)
 
 QUrl FileOperations::child(const QUrl& folder, const QByteArray& name)
 {
-    QByteArray path = nativePath(folder);
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
+    QByteArray path = trimmedNativePath(folder);
     if (!path.endsWith('/'))
         path += '/';
     return fileUrl(path + name);
@@ -27,9 +33,7 @@ QUrl FileOperations::child(const QUrl& folder, const QByteArray& name)
 
 QByteArray FileOperations::nativeFileName(const QUrl& file)
 {
-    QByteArray path = nativePath(file);
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
+    const QByteArray path = trimmedNativePath(file);
     return path.mid(path.lastIndexOf('/') + 1);
 }
 

@@ -60,6 +60,8 @@ public:
 
     // The path as the file system spells it, bytes as the URL carries them.
     static QByteArray nativePath(const QUrl& file);
+    // The same without trailing slashes (the root stays "/").
+    static QByteArray trimmedNativePath(const QUrl& file);
     static QUrl fileUrl(const QByteArray& nativePath);
     // The entry `name` (encoded bytes as in nativePath) inside `folder`.
     static QUrl child(const QUrl& folder, const QByteArray& name);

@@ -159,31 +159,27 @@ void syncFolder(const QByteArray& folder)
 class TemporaryFile final {
 public:
     explicit TemporaryFile(const QByteArray& target)
+        : m_path(folderOf(target) + "/." + target.mid(target.lastIndexOf('/') + 1) + ".XXXXXX")
+        , m_fd(::mkostemp(m_path.data(), O_CLOEXEC))
+        , m_error(m_fd.isOpen() ? 0 : errno)
     {
-        const QByteArray folder = folderOf(target);
-        const QByteArray name = target.mid(target.lastIndexOf('/') + 1);
-        m_path = folder + "/." + name + ".XXXXXX";
-        m_fd = ::mkostemp(m_path.data(), O_CLOEXEC);
-        m_error = m_fd < 0 ? errno : 0;
     }
     ~TemporaryFile()
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (m_error == 0 && !m_named)
+        if (m_fd.isOpen() && !m_named)
             ::unlink(m_path.constData());
     }
     Q_DISABLE_COPY_MOVE(TemporaryFile)
 
-    int handle() const { return m_fd; }
+    int handle() const { return m_fd.get(); }
     int error() const { return m_error; }
     const char* path() const { return m_path.constData(); }
     void named() { m_named = true; }
 
 private:
     QByteArray m_path;
-    int m_fd = -1;
-    int m_error = 0;
+    FileDescriptor m_fd;
+    int m_error;
     bool m_named = false;
 };
 
@@ -295,9 +291,7 @@ std::expected<void, Error> NoFollowFileOperations::replaceFile(const QUrl& file,
 
 std::expected<void, Error> NoFollowFileOperations::makeFolder(const QUrl& folder)
 {
-    QByteArray path = nativePath(folder);
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
+    const QByteArray path = trimmedNativePath(folder);
     for (qsizetype slash = path.indexOf('/', 1);; slash = path.indexOf('/', slash + 1)) {
         const QByteArray part = slash < 0 ? path : path.first(slash);
         if (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)
@@ -316,9 +310,7 @@ std::expected<void, Error> NoFollowFileOperations::makeFolder(const QUrl& folder
 
 std::expected<QList<FolderEntry>, Error> NoFollowFileOperations::listFolder(const QUrl& folder) const
 {
-    QByteArray path = nativePath(folder);
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
+    const QByteArray path = trimmedNativePath(folder);
     // The folder the user chose may be reached through a link; its entries never are.
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
