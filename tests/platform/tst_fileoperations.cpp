@@ -1,5 +1,7 @@
 #include "platform/NoFollowFileOperations.h"
 
+#include "TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -64,11 +66,6 @@ QStringList everythingIn(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-bool inCi()
-{
-    return qEnvironmentVariable("CI") == u"true";
-}
-
 } // namespace
 
 class TestFileOperations : public QObject {
@@ -120,7 +117,7 @@ void TestFileOperations::refusesWhatIsNotARegularFile()
         QVERIFY(::mkfifo(path.constData(), 0644) == 0);
     } else if (kind == u"device") {
         if (::mknod(path.constData(), S_IFCHR | 0644, makedev(1, 5)) != 0) {
-            if (inCi())
+            if (test::inCi())
                 QFAIL("CI runs as root: a device node must be possible here");
             QSKIP("making a device node needs CAP_MKNOD (run as root)");
         }

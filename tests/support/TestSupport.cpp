@@ -75,4 +75,9 @@ void clearProxyVariables()
         qunsetenv(name.toLatin1().constData());
 }
 
+bool inCi()
+{
+    return qEnvironmentVariable("CI") == u"true";
+}
+
 } // namespace veltrin::test

@@ -29,6 +29,10 @@ std::optional<QDir> requestedScreenshotDir();
 // them), else a temporary folder removed at exit.
 QDir screenshotDir();
 
+// Whether this is CI's run, where a test that needs root or a package must run: a skip there is
+// a failure.
+bool inCi();
+
 // The variables through which the desktop names its proxies. Tests whose servers stand on this
 // machine clear them, so that a developer's proxy neither sees their requests nor breaks them.
 QStringList proxyVariables();
