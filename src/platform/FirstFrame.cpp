@@ -25,12 +25,11 @@ protected:
     {
         if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
             watched->removeEventFilter(this);
-            // The exposure is answered by the first paint; the work comes after it.
-            QTimer::singleShot(0, this, [this] {
-                if (m_context)
-                    m_action();
-                deleteLater();
-            });
+            // The exposure is answered by the first paint; the work comes after it. The watcher
+            // goes now: the work may make Qt recreate the native window, which owns it.
+            if (m_context)
+                QTimer::singleShot(0, m_context, std::move(m_action));
+            deleteLater();
         }
         return false;
     }
