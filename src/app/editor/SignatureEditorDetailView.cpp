@@ -4,6 +4,7 @@
 #include "app/editor/EditorContent.h"
 #include "app/editor/EditorFooter.h"
 #include "app/editor/EditorHeader.h"
+#include "app/editor/PreviewView.h"
 #include "app/editor/SaveToastView.h"
 #include "app/look/Controls.h"
 #include "app/look/Style.h"
@@ -162,12 +163,25 @@ bool SignatureEditorDetailView::isMailRunning() const
 
 void SignatureEditorDetailView::setSignature(const SignatureFile& signature)
 {
-    const bool idChanged = signature.id != m_signature.id;
+    const bool idChanged = !m_hasSignature || signature.id != m_signature.id;
+    m_hasSignature = true;
     m_signature = signature;
     if (idChanged && isVisible())
         loadSignature();
     else
         render();
+}
+
+void SignatureEditorDetailView::preparePreview(std::function<void()> loaded)
+{
+    auto pending = std::make_shared<std::function<void()>>(std::move(loaded));
+    m_content->preview()->setLoadFinishedHandler([pending](bool) {
+        if (*pending)
+            std::exchange(*pending, {})();
+    });
+    // Regular and bold, the weights signatures use most; hidden, so that no frame shows it.
+    m_content->showPreview(
+        QStringLiteral("<p style=\"visibility: hidden\">Signature <b>Signature</b></p>"), effectiveColorScheme());
 }
 
 void SignatureEditorDetailView::loadSignature()
@@ -384,7 +398,7 @@ void SignatureEditorDetailView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // Coming on screen loads; a window coming back from the desktop doesn't.
-    if (!event->spontaneous())
+    if (!event->spontaneous() && m_hasSignature)
         loadSignature();
 }
 

@@ -77,6 +77,10 @@ public:
 
     // Loads the file when the id differs from the one edited and the editor is on screen.
     void setSignature(const SignatureFile& signature);
+    // Before the first signature: shows the preview with a page that lays out text nobody sees,
+    // so that the web engine has started that page and loaded its fonts by the time a signature
+    // comes. `loaded` runs once, when that page has loaded.
+    void preparePreview(std::function<void()> loaded);
     const SignatureFile& signature() const { return m_signature; }
     void setOnSaved(std::function<void()> onSaved) { m_onSaved = std::move(onSaved); }
     // How long the toast stays; tests shorten it.
@@ -132,6 +136,8 @@ private:
     int m_toastDuration = defaultToastDuration;
     // The code editor shows the draft of the last load; edits flow from it, never back.
     bool m_codeEditorStale = true;
+    // Nothing is loaded on screen until a signature has been given.
+    bool m_hasSignature = false;
 
     EditorHeader* m_header = nullptr;
     EditorContent* m_content = nullptr;

@@ -7,20 +7,29 @@
 #include "app/sidebar/SignatureListModel.h"
 #include "app/sidebar/SignatureListView.h"
 #include "app/sidebar/SignatureRowDelegate.h"
+#include "platform/FirstFrame.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <utility>
 
 namespace veltrin {
 
 namespace {
 
 constexpr int sidebarMinimumWidth = 280;
+// How long the prepared editor stays on screen after its page loaded: time for the page's
+// first frames to be drawn and composed with the window.
+constexpr int preparedFramesMs = 250;
 
 // A large symbol over a text, centred, in the secondary colour.
 QWidget* placeholder(const QString& symbol, int symbolSize, const QString& text, Style::TextStyle style,
@@ -162,6 +171,8 @@ void SplitEditorView::buildDetail()
     m_noSelectionPlaceholder = placeholder(
         QStringLiteral("doc.text"), 64, tr("Select a signature"), Style::TextStyle::title2, 20, m_detail);
     m_noSelectionPlaceholder->setObjectName(QStringLiteral("noSelection"));
+    // Opaque, so that the editor prepared beneath it stays out of sight.
+    m_noSelectionPlaceholder->setAutoFillBackground(true);
     m_detail->addWidget(m_noSelectionPlaceholder);
 }
 
@@ -264,18 +275,60 @@ void SplitEditorView::showDetail()
         return;
     }
     if (!m_editor) {
-        m_editor = new SignatureEditorDetailView(m_runningApplications, m_storage, m_detail);
+        m_editor = std::exchange(m_preparedEditor, nullptr);
+        if (m_editor)
+            m_editor->setEnabled(true);
+        else
+            m_editor = new SignatureEditorDetailView(m_runningApplications, m_storage, m_detail);
         m_editor->setOnSaved([this] {
             if (m_onSaved)
                 m_onSaved();
         });
         connect(m_editor, &SignatureEditorDetailView::canSaveChanged, this, &SplitEditorView::canSaveChanged);
-        m_editor->setSignature(*m_selectedSignature);
+        // Added first: the stack hides a page it is given, so the file is read once, on showing.
         m_detail->addWidget(m_editor);
+        m_editor->setSignature(*m_selectedSignature);
     } else {
         m_editor->setSignature(*m_selectedSignature);
     }
     m_detail->setCurrentWidget(m_editor);
+}
+
+void SplitEditorView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_preparationScheduled || event->spontaneous())
+        return;
+    m_preparationScheduled = true;
+    // After the window's first frame: the user sees the list before the web engine starts.
+    QWindow* handle = window()->windowHandle();
+    if (handle && handle->isExposed())
+        QTimer::singleShot(0, this, &SplitEditorView::prepareEditor);
+    else
+        afterFirstFrame(window(), this, [this] { prepareEditor(); });
+}
+
+// The first preview would otherwise wait for the web engine to start a page process, load
+// fonts, and for the window to compose a web view for the first time (which on software
+// OpenGL compiles shaders). The prepared editor does all of that once, disabled and hidden
+// under the opaque placeholder, and is hidden when its page has been drawn; the first
+// selection then only shows it, as every later selection shows the editor already there.
+void SplitEditorView::prepareEditor()
+{
+    if (m_editor || m_preparedEditor || m_model->rowCount() == 0)
+        return;
+    auto* editor = new SignatureEditorDetailView(m_runningApplications, m_storage, m_detail);
+    m_preparedEditor = editor;
+    editor->setEnabled(false); // no focus or input while it is out of sight
+    editor->setGeometry(m_detail->rect());
+    editor->show();
+    editor->lower();
+    editor->preparePreview([this, editor] {
+        QTimer::singleShot(preparedFramesMs, editor, [this, editor] {
+            if (m_preparedEditor == editor)
+                editor->hide();
+        });
+    });
 }
 
 void SplitEditorView::rowSelectionChanged()

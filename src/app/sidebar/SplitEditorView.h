@@ -54,6 +54,7 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     enum class SelectionOrigin { user, owner };
@@ -69,6 +70,9 @@ private:
     void buildDetail();
     void showListSelection();
     void showDetail();
+    // Makes the first editor before a signature is picked, so that its preview starts while
+    // the user looks at the list; see the definition.
+    void prepareEditor();
     void rowSelectionChanged();
 
     RunningApplications& m_runningApplications;
@@ -86,6 +90,9 @@ private:
     QWidget* m_noSelectionPlaceholder = nullptr;
     // Made at the first selection and kept while one is shown; it follows the selection.
     SignatureEditorDetailView* m_editor = nullptr;
+    // The editor made ahead for the first selection, until it is taken.
+    SignatureEditorDetailView* m_preparedEditor = nullptr;
+    bool m_preparationScheduled = false;
     bool m_updatingList = false;
 };
 

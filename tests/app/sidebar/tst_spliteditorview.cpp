@@ -126,6 +126,9 @@ private Q_SLOTS:
     void selectionIsMatchedById_data();
     void selectionIsMatchedById();
     void newEditorAfterNoSelection();
+    void firstEditorIsPreparedOutOfSight();
+    void nothingPreparedWithoutNeed_data();
+    void nothingPreparedWithoutNeed();
     void saveRunsOnSavedWithoutReload();
     void sidebarNeverNarrowerThanMinimum();
     void scrollPositionSurvivesRescan_data();
@@ -261,6 +264,72 @@ void TestSplitEditorView::newEditorAfterNoSelection()
     QVERIFY(second);
     QCOMPARE(second->state().previewTheme, PreviewTheme::system); // a new editor starts afresh
     QVERIFY(!second->state().isLoading);
+}
+
+// The first editor is made while the user looks at the list, under the placeholder, so that the
+// first pick only shows it: it reads no file before then, and the pick reads the file once.
+void TestSplitEditorView::firstEditorIsPreparedOutOfSight()
+{
+    QTemporaryDir folder;
+    const QList<SignatureFile> signatures { scanned(
+        folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs) };
+    Split split;
+    int reads = 0;
+    split.store.files.onCall([&](const QString& operation, const QUrl&) { reads += operation == u"read"_qs; });
+    split.view.setSignatures(signatures);
+    QVERIFY(QTest::qWaitForWindowExposed(&split.view));
+
+    QPointer<SignatureEditorDetailView> prepared;
+    QTRY_VERIFY((prepared = split.editor()));
+    auto* detail = split.view.findChild<QStackedWidget*>(u"detail"_qs);
+    auto* placeholder = split.view.findChild<QWidget*>(u"noSelection"_qs);
+    QCOMPARE(split.detailShown(), u"noSelection"_qs);
+    QVERIFY(!prepared->isEnabled()); // neither focus nor clicks reach it
+    QVERIFY(placeholder->autoFillBackground());
+    QVERIFY(detail->children().indexOf(prepared) < detail->children().indexOf(placeholder)); // beneath
+    auto* host = prepared->findChild<PreviewHost*>();
+    QVERIFY(host->preview());
+    // Out of sight once its page has been drawn.
+    QTRY_VERIFY_WITH_TIMEOUT(!prepared->isVisible(), 20000);
+    QCOMPARE(reads, 0);
+
+    QSignalSpy loaded(host, &PreviewHost::loadFinished);
+    split.clickRow(0);
+    QCOMPARE(split.editor(), prepared.data());
+    QCOMPARE(split.view.findChildren<SignatureEditorDetailView*>().size(), 1);
+    QVERIFY(prepared->isEnabled());
+    QCOMPARE(split.detailShown(), prepared->objectName());
+    QCOMPARE(reads, 1);
+    const QString html = QString::fromUtf8(veltrin::test::readFixture(u"signatures/single-part.html"_qs));
+    QCOMPARE(prepared->state().htmlDraft, html);
+    QCOMPARE(host->htmlContent(), html);
+    QVERIFY(loaded.wait(20000));
+    QCOMPARE(loaded.last().at(0).toBool(), true);
+}
+
+void TestSplitEditorView::nothingPreparedWithoutNeed_data()
+{
+    QTest::addColumn<bool>("withSignatures");
+    QTest::addColumn<bool>("selected");
+    QTest::newRow("an empty list") << false << false;
+    QTest::newRow("a selection kept from before") << true << true;
+}
+
+void TestSplitEditorView::nothingPreparedWithoutNeed()
+{
+    QFETCH(bool, withSignatures);
+    QFETCH(bool, selected);
+    QTemporaryDir folder;
+    const QList<SignatureFile> signatures = withSignatures
+        ? QList<SignatureFile> { scanned(folder, u"signatures/single-part.mailsignature"_qs, u"Personal"_qs) }
+        : QList<SignatureFile> {};
+    Split split;
+    split.view.setSignatures(signatures);
+    if (selected)
+        split.view.setSelectedSignature(signatures[0]);
+    QVERIFY(QTest::qWaitForWindowExposed(&split.view));
+    QTest::qWait(200);
+    QCOMPARE(split.view.findChildren<SignatureEditorDetailView*>().size(), selected ? 1 : 0);
 }
 
 void TestSplitEditorView::saveRunsOnSavedWithoutReload()
