@@ -190,6 +190,7 @@ class Walk:
             self.finish()
         self.require(self.find_row(), "the fixture's row")
         self.check_named("list, nothing selected")
+        self.check_no_editor_before_a_pick()
         # The list may be built anew after a rescan: select what is there at that moment.
         if not wait_for(self.select_fixture, 30, 0.2):
             self.failures.append("the fixture's row could not be selected")
@@ -212,6 +213,17 @@ class Walk:
 
     def folder_dialog(self):
         return self.require(wait_for(self.showing_dialog, 60, 0.1), "the folder panel")
+
+    def check_no_editor_before_a_pick(self, seconds=2.0):
+        """The editor made ahead for the first pick lies under the placeholder: nothing of it may
+        be read before a signature is picked, while it is prepared or after."""
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            for _, role, name, _, path in self.elements(self.application()):
+                if role == "push button" and name == "Save to Mail":
+                    self.failures.append(f"list, nothing selected: an editor is read: {path}")
+                    return
+            time.sleep(0.02)
 
     def find_row(self):
         def search():

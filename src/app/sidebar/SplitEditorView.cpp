@@ -317,6 +317,8 @@ void SplitEditorView::prepareEditor()
 {
     if (m_editor || m_preparedEditor || m_model->rowCount() == 0)
         return;
+    // A child of the stack but not one of its pages: the stack's accessible tree lists only its
+    // pages, so a screen reader never meets the editor before it is picked.
     auto* editor = new SignatureEditorDetailView(m_runningApplications, m_storage, m_detail);
     m_preparedEditor = editor;
     editor->setEnabled(false); // no focus or input while it is out of sight
