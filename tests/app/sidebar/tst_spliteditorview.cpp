@@ -279,8 +279,8 @@ void TestSplitEditorView::firstEditorIsPreparedOutOfSight()
     split.view.setSignatures(signatures);
     QVERIFY(QTest::qWaitForWindowExposed(&split.view));
 
-    QPointer<SignatureEditorDetailView> prepared;
-    QTRY_VERIFY((prepared = split.editor()));
+    QTRY_VERIFY(split.editor());
+    QPointer<SignatureEditorDetailView> prepared = split.editor();
     auto* detail = split.view.findChild<QStackedWidget*>(u"detail"_qs);
     auto* placeholder = split.view.findChild<QWidget*>(u"noSelection"_qs);
     QCOMPARE(split.detailShown(), u"noSelection"_qs);
