@@ -62,8 +62,6 @@ void PreviewHost::updatePage(const QString& htmlContent, ColorScheme colorScheme
     }
     if (m_preview)
         m_preview->updatePage(htmlContent, colorScheme);
-    else
-        Q_EMIT loadFinished(false); // nothing will load
 }
 
 bool PreviewHost::eventFilter(QObject* watched, QEvent* event)

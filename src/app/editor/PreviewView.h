@@ -24,7 +24,7 @@ public:
     virtual void updatePage(const QString& htmlContent, ColorScheme colorScheme) = 0;
     virtual QString htmlContent() const = 0;
     virtual ColorScheme colorScheme() const = 0;
-    // Called after each load with whether the page loaded; with no page to load, false at once.
+    // Called after each load with whether the page loaded.
     virtual void setLoadFinishedHandler(std::function<void(bool)> handler) = 0;
 };
 

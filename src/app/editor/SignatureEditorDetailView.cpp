@@ -4,7 +4,6 @@
 #include "app/editor/EditorContent.h"
 #include "app/editor/EditorFooter.h"
 #include "app/editor/EditorHeader.h"
-#include "app/editor/PreviewView.h"
 #include "app/editor/SaveToastView.h"
 #include "app/look/Controls.h"
 #include "app/look/Style.h"
@@ -172,13 +171,8 @@ void SignatureEditorDetailView::setSignature(const SignatureFile& signature)
         render();
 }
 
-void SignatureEditorDetailView::preparePreview(std::function<void()> loaded)
+void SignatureEditorDetailView::preparePreview()
 {
-    auto pending = std::make_shared<std::function<void()>>(std::move(loaded));
-    m_content->preview()->setLoadFinishedHandler([pending](bool) {
-        if (*pending)
-            std::exchange(*pending, {})();
-    });
     // Regular and bold, the weights signatures use most; hidden, so that no frame shows it.
     m_content->showPreview(
         QStringLiteral("<p style=\"visibility: hidden\">Signature <b>Signature</b></p>"), effectiveColorScheme());

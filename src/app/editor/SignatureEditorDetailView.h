@@ -79,8 +79,8 @@ public:
     void setSignature(const SignatureFile& signature);
     // Before the first signature: shows the preview with a page that lays out text nobody sees,
     // so that the web engine has started that page and loaded its fonts by the time a signature
-    // comes. `loaded` runs once, when that page has loaded.
-    void preparePreview(std::function<void()> loaded);
+    // comes.
+    void preparePreview();
     const SignatureFile& signature() const { return m_signature; }
     void setOnSaved(std::function<void()> onSaved) { m_onSaved = std::move(onSaved); }
     // How long the toast stays; tests shorten it.

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QShowEvent>
 #include <QSplitter>
+#include <QStackedLayout>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -27,9 +28,6 @@ namespace veltrin {
 namespace {
 
 constexpr int sidebarMinimumWidth = 280;
-// How long the prepared editor stays on screen after its page loaded: time for the page's
-// first frames to be drawn and composed with the window.
-constexpr int preparedFramesMs = 250;
 
 // A large symbol over a text, centred, in the secondary colour.
 QWidget* placeholder(const QString& symbol, int symbolSize, const QString& text, Style::TextStyle style,
@@ -275,18 +273,26 @@ void SplitEditorView::showDetail()
         return;
     }
     if (!m_editor) {
-        m_editor = std::exchange(m_preparedEditor, nullptr);
-        if (m_editor)
+        if (m_preparedEditor) {
+            m_editor = std::exchange(m_preparedEditor, nullptr);
             m_editor->setEnabled(true);
-        else
+            // Joins the stack without being hidden on the way: hiding the web view and showing it
+            // again makes the page process wait for a new surface before its first frame.
+            auto* stack = static_cast<QStackedLayout*>(m_detail->layout());
+            stack->setStackingMode(QStackedLayout::StackAll);
+            m_detail->addWidget(m_editor);
+            m_detail->setCurrentWidget(m_editor);
+            stack->setStackingMode(QStackedLayout::StackOne);
+        } else {
             m_editor = new SignatureEditorDetailView(m_runningApplications, m_storage, m_detail);
+            // Added first: the stack hides a page it is given, so the file is read once, on showing.
+            m_detail->addWidget(m_editor);
+        }
         m_editor->setOnSaved([this] {
             if (m_onSaved)
                 m_onSaved();
         });
         connect(m_editor, &SignatureEditorDetailView::canSaveChanged, this, &SplitEditorView::canSaveChanged);
-        // Added first: the stack hides a page it is given, so the file is read once, on showing.
-        m_detail->addWidget(m_editor);
         m_editor->setSignature(*m_selectedSignature);
     } else {
         m_editor->setSignature(*m_selectedSignature);
@@ -310,9 +316,9 @@ void SplitEditorView::showEvent(QShowEvent* event)
 
 // The first preview would otherwise wait for the web engine to start a page process, load
 // fonts, and for the window to compose a web view for the first time (which on software
-// OpenGL compiles shaders). The prepared editor does all of that once, disabled and hidden
-// under the opaque placeholder, and is hidden when its page has been drawn; the first
-// selection then only shows it, as every later selection shows the editor already there.
+// OpenGL compiles shaders). The prepared editor does all of that ahead, disabled and shown
+// beneath the opaque placeholder; the first selection raises it, as every later selection
+// finds the editor already there.
 void SplitEditorView::prepareEditor()
 {
     if (m_editor || m_preparedEditor || m_model->rowCount() == 0)
@@ -325,12 +331,16 @@ void SplitEditorView::prepareEditor()
     editor->setGeometry(m_detail->rect());
     editor->show();
     editor->lower();
-    editor->preparePreview([this, editor] {
-        QTimer::singleShot(preparedFramesMs, editor, [this, editor] {
-            if (m_preparedEditor == editor)
-                editor->hide();
-        });
-    });
+    editor->preparePreview();
+    m_detail->installEventFilter(this);
+}
+
+bool SplitEditorView::eventFilter(QObject* watched, QEvent* event)
+{
+    // The prepared editor is no page of the stack, so its size follows the stack's by hand.
+    if (watched == m_detail && event->type() == QEvent::Resize && m_preparedEditor)
+        m_preparedEditor->setGeometry(m_detail->rect());
+    return QWidget::eventFilter(watched, event);
 }
 
 void SplitEditorView::rowSelectionChanged()

@@ -55,6 +55,7 @@ Q_SIGNALS:
 protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     enum class SelectionOrigin { user, owner };
