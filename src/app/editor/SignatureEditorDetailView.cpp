@@ -173,9 +173,8 @@ void SignatureEditorDetailView::setSignature(const SignatureFile& signature)
 
 void SignatureEditorDetailView::preparePreview()
 {
-    // Regular and bold, the weights signatures use most; hidden, so that no frame shows it.
-    m_content->showPreview(
-        QStringLiteral("<p style=\"visibility: hidden\">Signature <b>Signature</b></p>"), effectiveColorScheme());
+    m_previewPrepared = true;
+    render();
 }
 
 void SignatureEditorDetailView::loadSignature()
@@ -361,7 +360,12 @@ void SignatureEditorDetailView::render()
 
     const ColorScheme scheme = effectiveColorScheme();
     m_content->setContentScheme(scheme);
-    if (m_state.isLoading) {
+    if (m_state.isLoading && m_previewPrepared && !m_hasSignature) {
+        // Regular and bold, the weights signatures use most; hidden, so that no frame shows it.
+        // It stays, in the scheme of the moment, until the first signature comes.
+        m_content->showPreview(
+            QStringLiteral("<p style=\"visibility: hidden\">Signature <b>Signature</b></p>"), scheme);
+    } else if (m_state.isLoading) {
         m_content->showLoading();
     } else if (!m_state.contentMatchesSignature) {
         if (m_codeEditorStale) {

@@ -138,6 +138,7 @@ private:
     bool m_codeEditorStale = true;
     // Nothing is loaded on screen until a signature has been given.
     bool m_hasSignature = false;
+    bool m_previewPrepared = false;
 
     EditorHeader* m_header = nullptr;
     EditorContent* m_content = nullptr;

@@ -297,6 +297,13 @@ void TestSplitEditorView::firstEditorIsPreparedOutOfSight()
     QSignalSpy loaded(host, &PreviewHost::loadFinished);
     QVERIFY(loaded.wait(20000));
     QCOMPARE(reads, 0);
+    // The desktop turning dark keeps the prepared page, now dark, rather than a loading page.
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(veltrin::test::darkPalette());
+    QTRY_COMPARE(host->colorScheme(), ColorScheme::dark);
+    QVERIFY(host->isVisibleTo(prepared));
+    QApplication::setPalette(light);
+    QTRY_COMPARE(host->colorScheme(), ColorScheme::light);
     // A resized window takes it along, so that its page need not be laid out anew at the pick.
     split.view.resize(1100, 700);
     QTRY_COMPARE(prepared->size(), detail->size());
