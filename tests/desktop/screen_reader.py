@@ -99,9 +99,12 @@ class Walk:
         if application is None:
             return None
         for index in range(application.childCount):
-            frame = application.getChildAtIndex(index)
-            if frame is not None and frame.getState().contains(self.pyatspi.STATE_SHOWING):
-                return frame
+            try:
+                frame = application.getChildAtIndex(index)
+                if frame is not None and frame.getState().contains(self.pyatspi.STATE_SHOWING):
+                    return frame
+            except Exception:  # a window that closed while we looked
+                continue
         return None
 
     def find(self, role, name, root=None, timeout=60):
@@ -205,10 +208,13 @@ class Walk:
     def showing_dialog(self):
         application = self.application()
         for index in range(application.childCount):
-            window = application.getChildAtIndex(index)
-            if window is not None and window.getRoleName() in ("dialog", "file chooser") \
-                    and window.getState().contains(self.pyatspi.STATE_SHOWING):
-                return window
+            try:
+                window = application.getChildAtIndex(index)
+                if window is not None and window.getRoleName() in ("dialog", "file chooser") \
+                        and window.getState().contains(self.pyatspi.STATE_SHOWING):
+                    return window
+            except Exception:  # a window that closed while we looked
+                continue
         return None
 
     def folder_dialog(self):
