@@ -89,7 +89,8 @@ private:
     QListView* m_list = nullptr;
     QStackedWidget* m_detail = nullptr;
     QWidget* m_noSelectionPlaceholder = nullptr;
-    // Made at the first selection and kept while one is shown; it follows the selection.
+    // Set at the first selection (to the prepared editor when there is one) and kept while one is
+    // shown; it follows the selection.
     SignatureEditorDetailView* m_editor = nullptr;
     // The editor made ahead for the first selection, until it is taken.
     SignatureEditorDetailView* m_preparedEditor = nullptr;
