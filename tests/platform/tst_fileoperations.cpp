@@ -14,7 +14,6 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -109,14 +108,8 @@ void TestFileOperations::refusesWhatIsNotARegularFile()
     QVERIFY(::chmod(secret.constData(), 0640) == 0);
     const QByteArray path = native(dir.filePath(u"work.mailsignature"_qs));
     int socketFd = -1;
-    if (kind == u"outside link") {
-        QVERIFY(::symlink(secret.constData(), path.constData()) == 0);
-    } else if (kind == u"zero link") {
-        QVERIFY(::symlink("/dev/zero", path.constData()) == 0);
-    } else if (kind == u"fifo") {
-        QVERIFY(::mkfifo(path.constData(), 0644) == 0);
-    } else if (kind == u"device") {
-        if (::mknod(path.constData(), S_IFCHR | 0644, makedev(1, 5)) != 0) {
+    if (kind == u"device") {
+        if (!test::placeNonRegularFile(path, kind, secret)) {
             if (test::inCi())
                 QFAIL("CI runs as root: a device node must be possible here");
             QSKIP("making a device node needs CAP_MKNOD (run as root)");
@@ -130,6 +123,8 @@ void TestFileOperations::refusesWhatIsNotARegularFile()
         QVERIFY(size_t(path.size()) < sizeof address.sun_path);
         std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
         QVERIFY(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+    } else {
+        QVERIFY(test::placeNonRegularFile(path, kind, secret));
     }
     const QUrl url = FileOperations::fileUrl(path);
     const QUrl copy = QUrl::fromLocalFile(dir.filePath(u"copy"_qs));

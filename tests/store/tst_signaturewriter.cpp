@@ -20,7 +20,6 @@
 #include <random>
 
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace veltrin;
@@ -751,13 +750,7 @@ void TestSignatureWriter::swappedFileIsNeverFollowed()
     const QByteArray path = QFile::encodeName(file.toLocalFile());
     const auto swap = [&] {
         QFile::remove(file.toLocalFile());
-        if (kind == u"outside link")
-            return ::symlink(QFile::encodeName(secret).constData(), path.constData()) == 0;
-        if (kind == u"zero link")
-            return ::symlink("/dev/zero", path.constData()) == 0;
-        if (kind == u"fifo")
-            return ::mkfifo(path.constData(), 0644) == 0;
-        return ::mknod(path.constData(), S_IFCHR | 0644, makedev(1, 5)) == 0;
+        return test::placeNonRegularFile(path, kind, QFile::encodeName(secret));
     };
     test::ScriptedFileOperations files;
     bool swapped = false;

@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 namespace veltrin::test {
 
 QString fixturePath(const QString& relativePath)
@@ -78,6 +82,19 @@ void clearProxyVariables()
 bool inCi()
 {
     return qEnvironmentVariable("CI") == u"true";
+}
+
+bool placeNonRegularFile(const QByteArray& path, const QString& kind, const QByteArray& linkTarget)
+{
+    if (kind == u"outside link")
+        return ::symlink(linkTarget.constData(), path.constData()) == 0;
+    if (kind == u"zero link")
+        return ::symlink("/dev/zero", path.constData()) == 0;
+    if (kind == u"fifo")
+        return ::mkfifo(path.constData(), 0644) == 0;
+    if (kind == u"device")
+        return ::mknod(path.constData(), S_IFCHR | 0644, makedev(1, 5)) == 0;
+    return false;
 }
 
 } // namespace veltrin::test

@@ -32,6 +32,10 @@ QDir screenshotDir();
 // Whether this is CI's run, where a test that needs root or a package must run: a skip there is
 // a failure.
 bool inCi();
+// Puts at `path` what may stand where a file is expected: "outside link" (a symbolic link to
+// `linkTarget`), "zero link" (to /dev/zero), "fifo", or "device" (a character device, which needs
+// CAP_MKNOD). False when it could not be made.
+bool placeNonRegularFile(const QByteArray& path, const QString& kind, const QByteArray& linkTarget);
 
 // The variables through which the desktop names its proxies. Tests whose servers stand on this
 // machine clear them, so that a developer's proxy neither sees their requests nor breaks them.
