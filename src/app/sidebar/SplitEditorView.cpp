@@ -275,6 +275,7 @@ void SplitEditorView::showDetail()
     if (!m_editor) {
         if (m_preparedEditor) {
             m_editor = std::exchange(m_preparedEditor, nullptr);
+            m_detail->removeEventFilter(this); // the stack sizes its pages itself
             m_editor->setEnabled(true);
             // Joins the stack without being hidden on the way: hiding the web view and showing it
             // again makes the page process wait for a new surface before its first frame.
