@@ -4,6 +4,7 @@
 #include "app/editor/EditorContent.h"
 #include "app/editor/EditorFooter.h"
 #include "app/editor/EditorHeader.h"
+#include "app/editor/PreviewView.h"
 #include "app/editor/SaveToastView.h"
 #include "app/look/Controls.h"
 #include "app/look/Style.h"
@@ -173,7 +174,18 @@ void SignatureEditorDetailView::setSignature(const SignatureFile& signature)
 
 void SignatureEditorDetailView::preparePreview()
 {
-    m_previewPrepared = true;
+    if (m_warmUpPage > 0)
+        return;
+    m_warmUpPage = 1;
+    m_content->preview()->setLoadFinishedHandler([this](bool) {
+        if (m_warmUpPage != 1 || m_hasSignature)
+            return;
+        m_warmUpPage = 2;
+        QTimer::singleShot(warmUpPageDelay, this, [this] {
+            if (!m_hasSignature)
+                render();
+        });
+    });
     render();
 }
 
@@ -360,11 +372,14 @@ void SignatureEditorDetailView::render()
 
     const ColorScheme scheme = effectiveColorScheme();
     m_content->setContentScheme(scheme);
-    if (m_state.isLoading && m_previewPrepared && !m_hasSignature) {
+    if (m_state.isLoading && m_warmUpPage > 0 && !m_hasSignature) {
         // Regular and bold, the weights signatures use most; hidden, so that no frame shows it.
-        // It stays, in the scheme of the moment, until the first signature comes.
-        m_content->showPreview(
-            QStringLiteral("<p style=\"visibility: hidden\">Signature <b>Signature</b></p>"), scheme);
+        // It stays, in the scheme of the moment, until the first signature comes. The second
+        // page differs from the first only so that it is loaded anew.
+        m_content->showPreview(m_warmUpPage == 1
+                ? QStringLiteral("<p style=\"visibility: hidden\">Signature <b>Signature</b></p>")
+                : QStringLiteral("<p style=\"visibility: hidden\"><b>Signature</b> Signature</p>"),
+            scheme);
     } else if (m_state.isLoading) {
         m_content->showLoading();
     } else if (!m_state.contentMatchesSignature) {

@@ -57,6 +57,11 @@ public:
     };
 
     static constexpr int defaultToastDuration = 2000;
+    // Software OpenGL (Mesa's llvmpipe) compiles code for drawing the web view once more after
+    // the window has composed it a few times: 16-17 ms on the main thread, the first time on a
+    // machine. The second hidden page, this long after the first has loaded, has that done
+    // before the first pick rather than in it.
+    static constexpr int warmUpPageDelay = 250;
 
     // Equal up to canonical equivalence counts as unchanged.
     static bool hasUnsavedChanges(const State& state);
@@ -79,7 +84,7 @@ public:
     void setSignature(const SignatureFile& signature);
     // Before the first signature: shows the preview with a page that lays out text nobody sees,
     // so that the web engine has started that page and loaded its fonts by the time a signature
-    // comes.
+    // comes. A moment after that page has loaded, it shows a second one (see warmUpPageDelay).
     void preparePreview();
     const SignatureFile& signature() const { return m_signature; }
     void setOnSaved(std::function<void()> onSaved) { m_onSaved = std::move(onSaved); }
@@ -138,7 +143,8 @@ private:
     bool m_codeEditorStale = true;
     // Nothing is loaded on screen until a signature has been given.
     bool m_hasSignature = false;
-    bool m_previewPrepared = false;
+    // Which hidden page preparePreview() has shown: none (0), the first or the second.
+    int m_warmUpPage = 0;
 
     EditorHeader* m_header = nullptr;
     EditorContent* m_content = nullptr;

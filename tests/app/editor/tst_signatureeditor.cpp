@@ -126,6 +126,8 @@ private Q_SLOTS:
     void loadSteps();
 
     void loadsIntoPreview();
+    void preparedPreviewLoadsTwoHiddenPages();
+    void pickBeforeSecondHiddenPageKeepsSignature();
     void typingComesAndGoes_data();
     void typingComesAndGoes();
     void saveWithoutMail();
@@ -382,6 +384,68 @@ void TestSignatureEditor::loadsIntoPreview()
     QSignalSpy finished(preview, &PreviewHost::loadFinished);
     QVERIFY(finished.wait(20000));
     QVERIFY(finished.last().at(0).toBool());
+}
+
+// Records the page the preview holds each time a load finishes.
+struct LoadedPages {
+    QStringList pages;
+    QElapsedTimer sinceStart;
+    QList<qint64> at;
+    explicit LoadedPages(PreviewHost* host)
+    {
+        sinceStart.start();
+        QObject::connect(host, &PreviewHost::loadFinished, host, [this, host] {
+            pages << host->htmlContent();
+            at << sinceStart.elapsed();
+        });
+    }
+};
+
+void TestSignatureEditor::preparedPreviewLoadsTwoHiddenPages()
+{
+    FakeRunningApplications running;
+    veltrin::test::FakeStorage store;
+    int reads = 0;
+    store.files.onCall([&](const QString& operation, const QUrl&) { reads += operation == u"read"_qs; });
+    SignatureEditorDetailView view(running, store.storage);
+    view.resize(900, 600);
+    view.show();
+    view.preparePreview();
+    LoadedPages loaded(view.findChild<PreviewHost*>());
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.pages.size(), 2, 20000);
+    QTest::qWait(2 * SignatureEditorDetailView::warmUpPageDelay);
+    QCOMPARE(loaded.pages.size(), 2); // and no more
+    QVERIFY(loaded.pages[0] != loaded.pages[1]); // or the second would not be loaded anew
+    for (const QString& page : std::as_const(loaded.pages))
+        QVERIFY2(page.startsWith(u"<p style=\"visibility: hidden\">"_qs), qPrintable(page));
+    QVERIFY(loaded.at[1] - loaded.at[0] >= SignatureEditorDetailView::warmUpPageDelay);
+    QCOMPARE(reads, 0);
+    QVERIFY(view.state().isLoading);
+}
+
+// The second hidden page is due a moment after the first; a signature picked before must keep
+// its page.
+void TestSignatureEditor::pickBeforeSecondHiddenPageKeepsSignature()
+{
+    QTemporaryDir folder;
+    const SignatureFile signature = copyOfFixture(folder, u"signatures/multipart-related.mailsignature"_qs);
+    FakeRunningApplications running;
+    veltrin::test::FakeStorage store;
+    SignatureEditorDetailView view(running, store.storage);
+    view.resize(900, 600);
+    view.show();
+    view.preparePreview();
+    auto* host = view.findChild<PreviewHost*>();
+    LoadedPages loaded(host);
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.pages.size(), 1, 20000);
+    view.setSignature(signature);
+    const QString html
+        = QString::fromUtf8(veltrin::test::readFixture(u"signatures/multipart-related.html"_qs));
+    QCOMPARE(host->htmlContent(), html);
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.pages.size(), 2, 20000);
+    QTest::qWait(3 * SignatureEditorDetailView::warmUpPageDelay);
+    QCOMPARE(loaded.pages, QStringList({ loaded.pages[0], html }));
+    QCOMPARE(host->htmlContent(), html);
 }
 
 void TestSignatureEditor::typingComesAndGoes_data()
