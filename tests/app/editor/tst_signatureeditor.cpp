@@ -386,41 +386,46 @@ void TestSignatureEditor::loadsIntoPreview()
     QVERIFY(finished.last().at(0).toBool());
 }
 
-// Records the page the preview holds each time a load finishes.
-struct LoadedPages {
+// An editor on screen that has prepared its preview before any signature, the pages its preview
+// held each time a load finished, and the files it read.
+struct Prepared {
+    FakeRunningApplications running;
+    veltrin::test::FakeStorage store;
+    SignatureEditorDetailView view { running, store.storage };
+    PreviewHost* host = nullptr;
     QStringList pages;
-    QElapsedTimer sinceStart;
-    QList<qint64> at;
-    explicit LoadedPages(PreviewHost* host)
+    QList<qint64> loadedAt;
+    QElapsedTimer clock;
+    int reads = 0;
+
+    Prepared()
     {
-        sinceStart.start();
-        QObject::connect(host, &PreviewHost::loadFinished, host, [this, host] {
+        store.files.onCall(
+            [this](const QString& operation, const QUrl&) { reads += operation == u"read"_qs; });
+        view.resize(900, 600);
+        view.show();
+        view.preparePreview();
+        host = view.findChild<PreviewHost*>();
+        clock.start();
+        QObject::connect(host, &PreviewHost::loadFinished, host, [this] {
             pages << host->htmlContent();
-            at << sinceStart.elapsed();
+            loadedAt << clock.elapsed();
         });
     }
 };
 
 void TestSignatureEditor::preparedPreviewLoadsTwoHiddenPages()
 {
-    FakeRunningApplications running;
-    veltrin::test::FakeStorage store;
-    int reads = 0;
-    store.files.onCall([&](const QString& operation, const QUrl&) { reads += operation == u"read"_qs; });
-    SignatureEditorDetailView view(running, store.storage);
-    view.resize(900, 600);
-    view.show();
-    view.preparePreview();
-    LoadedPages loaded(view.findChild<PreviewHost*>());
-    QTRY_COMPARE_WITH_TIMEOUT(loaded.pages.size(), 2, 20000);
+    Prepared prepared;
+    QTRY_COMPARE_WITH_TIMEOUT(prepared.pages.size(), 2, 20000);
     QTest::qWait(2 * SignatureEditorDetailView::warmUpPageDelay);
-    QCOMPARE(loaded.pages.size(), 2); // and no more
-    QVERIFY(loaded.pages[0] != loaded.pages[1]); // or the second would not be loaded anew
-    for (const QString& page : std::as_const(loaded.pages))
+    QCOMPARE(prepared.pages.size(), 2); // and no more
+    QVERIFY(prepared.pages[0] != prepared.pages[1]); // or the second would not be loaded anew
+    for (const QString& page : std::as_const(prepared.pages))
         QVERIFY2(page.startsWith(u"<p style=\"visibility: hidden\">"_qs), qPrintable(page));
-    QVERIFY(loaded.at[1] - loaded.at[0] >= SignatureEditorDetailView::warmUpPageDelay);
-    QCOMPARE(reads, 0);
-    QVERIFY(view.state().isLoading);
+    QVERIFY(prepared.loadedAt[1] - prepared.loadedAt[0] >= SignatureEditorDetailView::warmUpPageDelay);
+    QCOMPARE(prepared.reads, 0);
+    QVERIFY(prepared.view.state().isLoading);
 }
 
 // The second hidden page is due a moment after the first; a signature picked before must keep
@@ -429,23 +434,17 @@ void TestSignatureEditor::pickBeforeSecondHiddenPageKeepsSignature()
 {
     QTemporaryDir folder;
     const SignatureFile signature = copyOfFixture(folder, u"signatures/multipart-related.mailsignature"_qs);
-    FakeRunningApplications running;
-    veltrin::test::FakeStorage store;
-    SignatureEditorDetailView view(running, store.storage);
-    view.resize(900, 600);
-    view.show();
-    view.preparePreview();
-    auto* host = view.findChild<PreviewHost*>();
-    LoadedPages loaded(host);
-    QTRY_COMPARE_WITH_TIMEOUT(loaded.pages.size(), 1, 20000);
-    view.setSignature(signature);
+    Prepared prepared;
+    QTRY_COMPARE_WITH_TIMEOUT(prepared.pages.size(), 1, 20000);
+    prepared.view.setSignature(signature);
     const QString html
         = QString::fromUtf8(veltrin::test::readFixture(u"signatures/multipart-related.html"_qs));
-    QCOMPARE(host->htmlContent(), html);
-    QTRY_COMPARE_WITH_TIMEOUT(loaded.pages.size(), 2, 20000);
+    QCOMPARE(prepared.host->htmlContent(), html);
+    QTRY_COMPARE_WITH_TIMEOUT(prepared.pages.size(), 2, 20000);
     QTest::qWait(3 * SignatureEditorDetailView::warmUpPageDelay);
-    QCOMPARE(loaded.pages, QStringList({ loaded.pages[0], html }));
-    QCOMPARE(host->htmlContent(), html);
+    QCOMPARE(prepared.pages, QStringList({ prepared.pages[0], html }));
+    QCOMPARE(prepared.host->htmlContent(), html);
+    QCOMPARE(prepared.reads, 1);
 }
 
 void TestSignatureEditor::typingComesAndGoes_data()
