@@ -94,18 +94,24 @@ class Walk:
                 out.extend(self.elements(child, here, depth + 1))
         return out
 
-    def window(self):
+    def showing_window(self, roles=None):
+        """The first of the application's windows that is showing, of one of `roles` if given; a
+        window that closes while it is asked counts as not showing."""
         application = self.application()
         if application is None:
             return None
         for index in range(application.childCount):
             try:
-                frame = application.getChildAtIndex(index)
-                if frame is not None and frame.getState().contains(self.pyatspi.STATE_SHOWING):
-                    return frame
+                window = application.getChildAtIndex(index)
+                if window is not None and (roles is None or window.getRoleName() in roles) \
+                        and window.getState().contains(self.pyatspi.STATE_SHOWING):
+                    return window
             except Exception:  # a window that closed while we looked
                 continue
         return None
+
+    def window(self):
+        return self.showing_window()
 
     def find(self, role, name, root=None, timeout=60):
         def search():
@@ -206,16 +212,7 @@ class Walk:
         self.finish()
 
     def showing_dialog(self):
-        application = self.application()
-        for index in range(application.childCount):
-            try:
-                window = application.getChildAtIndex(index)
-                if window is not None and window.getRoleName() in ("dialog", "file chooser") \
-                        and window.getState().contains(self.pyatspi.STATE_SHOWING):
-                    return window
-            except Exception:  # a window that closed while we looked
-                continue
-        return None
+        return self.showing_window(("dialog", "file chooser"))
 
     def folder_dialog(self):
         return self.require(wait_for(self.showing_dialog, 60, 0.1), "the folder panel")
